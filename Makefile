@@ -1,0 +1,59 @@
+# Builds and tests the native (Linux) and the win32 (MinGW, run under Wine)
+# configurations. `make test` is what CI runs.
+
+NATIVE   := build/native
+WIN32    := build/win32
+SANITIZE := build/sanitize
+CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+JOBS ?= $(shell nproc)
+
+.PHONY: all bootstrap build native win32 test test-native test-wine test-sanitize run bench format clean
+
+all: build
+
+bootstrap:
+	@scripts/bootstrap
+
+$(NATIVE)/build.ninja:
+	cmake -S . -B $(NATIVE) $(CMAKE_FLAGS)
+
+$(WIN32)/build.ninja:
+	cmake -S . -B $(WIN32) $(CMAKE_FLAGS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+
+$(SANITIZE)/build.ninja:
+	cmake -S . -B $(SANITIZE) $(CMAKE_FLAGS) -DFERROVEL_SANITIZE=ON -DFERROVEL_BENCHMARKS=OFF
+
+native: bootstrap $(NATIVE)/build.ninja
+	cmake --build $(NATIVE) -j $(JOBS)
+
+win32: bootstrap $(WIN32)/build.ninja
+	cmake --build $(WIN32) -j $(JOBS)
+
+build: native win32
+
+test-native: native
+	ctest --test-dir $(NATIVE) --output-on-failure -j $(JOBS)
+
+test-wine: win32
+	tests/wine-ctest.sh $(WIN32) -j $(JOBS)
+
+test: test-native test-wine
+
+test-sanitize: bootstrap $(SANITIZE)/build.ninja
+	cmake --build $(SANITIZE) -j $(JOBS)
+	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+	  ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
+
+# Until the window program exists, this shows the demo database with imagedb.
+run: native
+	$(NATIVE)/bin/imagedb info $(NATIVE)/demo/demo.pdb
+	$(NATIVE)/bin/imagedb list $(NATIVE)/demo/demo.pdb
+
+bench: native
+	$(NATIVE)/bin/ferrovel_bench
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	rm -rf build

@@ -1,0 +1,136 @@
+#include "app/Export.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "database/Catalogue.h"
+#include "database/RgbImage.h"
+#include "interchange/Bmp.h"
+
+namespace ferrovel {
+namespace {
+
+constexpr std::int16_t kFirstDuplicateNumber = 2;
+constexpr std::int16_t kLastDuplicateNumber = 9;
+
+bool endsWithBmp(const std::string& path) {
+    if (path.size() < 4) return false;
+    const char* end = path.c_str() + path.size() - 4;
+    return end[0] == '.' && std::tolower(static_cast<unsigned char>(end[1])) == 'b' &&
+           std::tolower(static_cast<unsigned char>(end[2])) == 'm' &&
+           std::tolower(static_cast<unsigned char>(end[3])) == 'p';
+}
+
+bool isReplacedInFileName(unsigned char c) {
+    return c < 32 || c >= 128 || std::strchr("\"*/:<>?\\`{|}", c) != nullptr;
+}
+
+bool fileExists(const ExportHooks& hooks, const std::string& path) {
+    if (hooks.fileExists) return hooks.fileExists(hooks.context, path);
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    std::fclose(file);
+    return true;
+}
+
+void tell(const ExportHooks& hooks, const char* text) {
+    if (hooks.showMessage) hooks.showMessage(hooks.context, text);
+}
+
+std::string outputPath(const ExportRequest& request, std::FILE* database, std::int16_t index,
+                       const ExportHooks& hooks) {
+    if (request.mode == kExportNumbered) return numberedExportPath(request.fileName, index);
+    if (request.mode != kExportByName) return request.fileName;
+    std::string name;
+    queryCatalogue(database, index, CatalogueQuery{nullptr, &name, nullptr});
+    return namedExportPath(request.fileName, name, hooks);
+}
+
+// Composes and writes one image; the status of the step that failed, or 0.
+std::int16_t exportOne(std::FILE* database, std::int16_t index, const std::string& path,
+                       const ExportHooks& hooks) {
+    RgbImage picture;
+    const std::int16_t composed = composeImage(database, index, picture);
+    if (composed != 0) return composed;
+    const std::int16_t written = writeBmp(path, picture);
+    if (written == kBmpWriteOpenFailed) {
+        tell(hooks, kMessageNoTargetFile);
+    } else if (written != 0) {
+        tell(hooks, kMessageExportFailed);
+    } else if (hooks.imageWritten) {
+        hooks.imageWritten(hooks.context, index, path);
+    }
+    return written;
+}
+
+}  // namespace
+
+std::string numberedExportPath(const std::string& fileName, std::int16_t index) {
+    std::string path = fileName;
+    if (path.size() > 4 && endsWithBmp(path)) path.resize(path.size() - 4);
+    char number[16];
+    std::snprintf(number, sizeof number, "%03hd.bmp", index);
+    return path + number;
+}
+
+bool isDeviceName(const std::string& name) {
+    std::string stem = name.substr(0, name.find('.'));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (stem == "CON" || stem == "PRN" || stem == "AUX" || stem == "NUL") return true;
+    return stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+
+std::string fileNameFromImageName(const std::string& imageName) {
+    std::string name = imageName.substr(0, kMaxNameChars);
+    for (char& c : name) {
+        if (isReplacedInFileName(static_cast<unsigned char>(c))) c = '_';
+    }
+    if (isDeviceName(name)) name.insert(0, "_");
+    return name;
+}
+
+std::string namedExportPath(const std::string& fileName, const std::string& imageName,
+                            const ExportHooks& hooks) {
+    if (imageName.empty()) return fileName;
+    const std::size_t folderEnd = fileName.find_last_of(":\\/");
+    const std::string folder =
+        folderEnd == std::string::npos ? "" : fileName.substr(0, folderEnd + 1);
+    std::string path = folder + fileNameFromImageName(imageName);
+    if (!endsWithBmp(path)) path += ".bmp";
+    if (!fileExists(hooks, path)) return path;
+    const std::string stem = path.substr(0, path.size() - 4);
+    for (std::int16_t number = kFirstDuplicateNumber;; ++number) {
+        char ending[24];
+        std::snprintf(ending, sizeof ending, " [%hd].bmp", number);
+        path = stem + ending;
+        // The last number is taken whether or not its file exists.
+        if (number == kLastDuplicateNumber || !fileExists(hooks, path)) return path;
+    }
+}
+
+std::int16_t exportImages(const ExportRequest& request, const ExportHooks& hooks) {
+    std::FILE* database = std::fopen(request.databasePath.c_str(), "rb");
+    if (!database) {
+        tell(hooks, kMessageNoSourceDatabase);
+        return kExportNoDatabase;
+    }
+    const bool everyImage = request.mode == kExportByName || request.mode == kExportNumbered;
+    std::int16_t status = 0;
+    if (request.imageCount >= 1) {
+        std::int16_t index = everyImage ? std::int16_t{0} : request.selectedImage;
+        while (status == 0) {
+            const std::string path = outputPath(request, database, index, hooks);
+            if (hooks.showOutputPath) hooks.showOutputPath(hooks.context, path);
+            status = exportOne(database, index, path, hooks);
+            if (!everyImage || index + 1 >= request.imageCount) break;
+            ++index;
+        }
+    }
+    std::fclose(database);
+    return status;
+}
+
+}  // namespace ferrovel

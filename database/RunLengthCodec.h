@@ -1,0 +1,39 @@
+// The run-length format of compressed pixel data.
+//
+// A sequence of packets, each a control byte c with count n = (c >> 1) + 1
+// (1-128):
+//   c odd    one value byte follows; it stands for n copies of itself
+//   c even   n literal bytes follow
+// The packets encode all rows of a record, padding included, as one stream;
+// a packet may cross the end of a row. Every control value is valid. Bytes
+// past the end of the file read as 0xFF, control bytes included.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+namespace ferrovel {
+
+struct RunLengthDecoder {
+    enum class State { ExpectControl, Literal, Repeat };
+    std::FILE* source = nullptr;
+    State state = State::ExpectControl;
+    int remaining = 0;         // bytes left in the current packet
+    std::uint8_t saved = 0;    // the value of a repeat packet
+    bool sourceEnded = false;  // a read has hit the end of the file
+};
+
+// Binds the decoder to a stream positioned at the compressed data.
+void beginDecode(RunLengthDecoder& decoder, std::FILE* source);
+// The next decoded byte.
+std::uint8_t nextByte(RunLengthDecoder& decoder);
+// Decodes count bytes into out; the same bytes as count calls of nextByte.
+void decodeBytes(RunLengthDecoder& decoder, std::uint8_t* out, std::size_t count);
+// True when every further byte is 0xFF: the file has ended and no packet with
+// a value of its own is still running.
+bool decoderExhausted(const RunLengthDecoder& decoder);
+// Ends the use of the decoder; it holds nothing to release.
+void endDecode(RunLengthDecoder& decoder);
+
+}  // namespace ferrovel
