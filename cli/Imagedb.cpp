@@ -5,10 +5,15 @@
 #include <cstring>
 
 #include "app/Export.h"
+#include "app/Import.h"
+#include "convert/Adjust.h"
+#include "database/Append.h"
 #include "database/ByteStream.h"
 #include "database/Catalogue.h"
 #include "database/Container.h"
 #include "database/RecordCheck.h"
+#include "database/WorkFile.h"
+#include "interchange/Bmp.h"
 
 namespace ferrovel {
 namespace {
@@ -27,6 +32,7 @@ constexpr const char* kUsage =
     "  export DB.pdb OUT.bmp [--index N]  one image to a 24-bit bitmap\n"
     "  export DB.pdb OUT.bmp --all numbered|names\n"
     "                                     every image, to numbered files or by name\n"
+    "  import DB.pdb IN.bmp... [options]  append bitmaps as new images\n"
     "\n"
     "Run 'imagedb <command> --help' for the details of a command.\n";
 
@@ -48,6 +54,27 @@ constexpr const char* kListUsage =
     "layers and stored bytes, separated by tabs. With --json, prints an array of\n"
     "objects with the keys index, name, width, height, bits, layers, bytes,\n"
     "firstRecord, tilesAcross and tilesDown.\n";
+
+constexpr const char* kImportUsage =
+    "usage: imagedb import DB.pdb IN.bmp... [options]\n"
+    "\n"
+    "Appends each bitmap as one new image, in the order given.\n"
+    "\n"
+    "Options:\n"
+    "  --name NAME          the image's name (one file only; default: the file name\n"
+    "                       without folder and extension)\n"
+    "  --format 1|2|4|8|16  bits per pixel (default 1)\n"
+    "  --size SIZE          original (default), 160x160, 320x320, 320x480, 480x320\n"
+    "                       or WxH: the box the picture is stored in\n"
+    "  --keep-proportions   fit the picture's proportions into the box (default)\n"
+    "  --stretch            fill the box exactly\n"
+    "  --dither             ordered dither (default)\n"
+    "  --no-dither          no dither\n"
+    "  --contrast N         -100 to 100 (default 0)\n"
+    "  --brightness N       -100 to 100 (default 0)\n"
+    "\n"
+    "A file that is not a readable bitmap is reported and skipped; the exit\n"
+    "status is then 1.\n";
 
 constexpr const char* kExportUsage =
     "usage: imagedb export DB.pdb OUT.bmp [--index N]\n"
@@ -85,6 +112,17 @@ bool wantsHelp(const std::vector<std::string>& args) {
     return false;
 }
 
+// Says what was done when a database was found beside its work file.
+void reportRecovery(const Tool& tool, const std::string& path, Recovery recovery) {
+    if (recovery == Recovery::DatabaseRestored) {
+        std::fprintf(tool.err, "imagedb: %s: an unfinished append was undone from %s\n",
+                     path.c_str(), workFilePath(path).c_str());
+    } else if (recovery == Recovery::Failed) {
+        std::fprintf(tool.err, "imagedb: %s: the database's only copy is in %s; rename it back\n",
+                     path.c_str(), workFilePath(path).c_str());
+    }
+}
+
 // An open database that was found valid; closed when it goes.
 struct Database {
     std::FILE* file = nullptr;
@@ -95,6 +133,7 @@ struct Database {
 
 // Opens path for reading and checks that it is an image database.
 int openDatabase(const Tool& tool, const std::string& path, Database& database) {
+    reportRecovery(tool, path, recoverDatabase(path));
     database.file = std::fopen(path.c_str(), "rb");
     if (!database.file) return fail(tool, path + ": " + kCannotOpenDatabase);
     if (!isImageDatabase(database.file)) return fail(tool, path + ": " + kNotImageDatabase);
@@ -351,6 +390,135 @@ int runExport(const Tool& tool, const std::vector<std::string>& args) {
     return status != 0 || damaged ? kExitFailed : kExitOk;
 }
 
+struct ImportArguments {
+    std::string databasePath;
+    std::vector<std::string> files;
+    std::string name;
+    bool nameGiven = false;
+    std::int16_t sizePreset = 0;  // 0 original, 1-4 the screens, 5 custom
+    TargetSize customSize;
+    bool keepProportions = true;
+    AppendOptions append;
+};
+
+bool parseNumber(const std::string& text, int low, int high, std::int16_t& value) {
+    int parsed = 0;
+    const char* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, parsed);
+    if (ec != std::errc() || ptr != end || parsed < low || parsed > high) return false;
+    value = static_cast<std::int16_t>(parsed);
+    return true;
+}
+
+bool parseSize(const std::string& text, ImportArguments& parsed) {
+    static const char* const kPresets[] = {"original", "160x160", "320x320", "320x480", "480x320"};
+    for (std::int16_t i = 0; i < 5; ++i) {
+        if (text == kPresets[i]) {
+            parsed.sizePreset = i;
+            return true;
+        }
+    }
+    const std::size_t x = text.find('x');
+    if (x == std::string::npos) return false;
+    parsed.sizePreset = 5;
+    return parseNumber(text.substr(0, x), 1, INT16_MAX, parsed.customSize.width) &&
+           parseNumber(text.substr(x + 1), 1, INT16_MAX, parsed.customSize.height);
+}
+
+// Parses one option that takes a value; an empty result means success.
+std::string parseImportValue(const std::string& option, const std::string& value,
+                             ImportArguments& parsed) {
+    if (option == "--name") {
+        parsed.name = value;
+        parsed.nameGiven = true;
+    } else if (option == "--format") {
+        std::int16_t bits = 0;
+        if (!parseNumber(value, 1, 16, bits) ||
+            (bits != 1 && bits != 2 && bits != 4 && bits != 8 && bits != 16)) {
+            return "--format takes 1, 2, 4, 8 or 16, not " + value;
+        }
+        parsed.append.bits = bits;
+    } else if (option == "--size") {
+        if (!parseSize(value, parsed))
+            return "--size takes original, 160x160, 320x320, 320x480, 480x320 or WxH, not " + value;
+    } else if (!parseNumber(
+                   value, kMinAdjustment, kMaxAdjustment,
+                   option == "--contrast" ? parsed.append.contrast : parsed.append.brightness)) {
+        return option + " takes a number from -100 to 100, not " + value;
+    }
+    return std::string();
+}
+
+std::string parseImport(const std::vector<std::string>& args, ImportArguments& parsed) {
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (arg == "--name" || arg == "--format" || arg == "--size" || arg == "--contrast" ||
+            arg == "--brightness") {
+            if (i + 1 >= args.size()) return arg + " needs a value";
+            const std::string problem = parseImportValue(arg, args[++i], parsed);
+            if (!problem.empty()) return problem;
+        } else if (arg == "--keep-proportions" || arg == "--stretch") {
+            parsed.keepProportions = arg == "--keep-proportions";
+        } else if (arg == "--dither" || arg == "--no-dither") {
+            parsed.append.dither = arg == "--dither" ? 1 : 0;
+        } else if (!arg.empty() && arg[0] == '-') {
+            return "unknown option " + arg;
+        } else if (parsed.databasePath.empty()) {
+            parsed.databasePath = arg;
+        } else {
+            parsed.files.push_back(arg);
+        }
+    }
+    if (parsed.files.empty()) return "a database file and at least one bitmap are needed";
+    if (parsed.nameGiven && parsed.files.size() > 1) return "--name goes with one bitmap only";
+    return std::string();
+}
+
+TargetSize targetSizeFor(const ImportArguments& parsed, const BgrImage& canvas) {
+    const TargetSize picture{canvas.width, canvas.height};
+    const TargetSize box = presetBox(parsed.sizePreset, picture, parsed.customSize);
+    return parsed.keepProportions ? fitProportions(box, picture) : box;
+}
+
+// Imports one bitmap: kExitOk, kExitFailed, or -1 when the batch must stop.
+int importOne(const Tool& tool, const ImportArguments& parsed, const std::string& file) {
+    const BmpReadResult bitmap = readBmp(file);
+    if (bitmap.status != 0) return fail(tool, file + ": " + bmpStatusText(bitmap.status));
+    AppendOptions options = parsed.append;
+    options.name = parsed.nameGiven ? parsed.name : pathBaseName(file);
+    const TargetSize target = targetSizeFor(parsed, bitmap.canvas);
+    if (target.width <= 0 || target.height <= 0) {
+        fail(tool, file + ": the picture does not fit the size box (it comes out " +
+                       std::to_string(target.width) + " x " + std::to_string(target.height) +
+                       "); the rest is not imported");
+        return -1;
+    }
+    options.targetWidth = target.width;
+    options.targetHeight = target.height;
+    const std::int16_t status = appendImage(parsed.databasePath, bitmap.canvas, options);
+    if (status != 0) return fail(tool, file + ": " + importStatusMessage(status));
+    std::fprintf(tool.out, "imported %s as \"%s\" (%d x %d, %d bits)\n", file.c_str(),
+                 options.name.c_str(), target.width, target.height, options.bits);
+    return kExitOk;
+}
+
+int runImport(const Tool& tool, const std::vector<std::string>& args) {
+    ImportArguments parsed;
+    const std::string problem = parseImport(args, parsed);
+    if (!problem.empty()) return usageError(tool, "import: " + problem, kImportUsage);
+    {
+        Database database;
+        if (const int status = openDatabase(tool, parsed.databasePath, database)) return status;
+    }
+    int result = kExitOk;
+    for (const std::string& file : parsed.files) {
+        const int status = importOne(tool, parsed, file);
+        if (status != kExitOk) result = kExitFailed;
+        if (status < 0) break;
+    }
+    return result;
+}
+
 struct Command {
     const char* name;
     int (*run)(const Tool&, const std::vector<std::string>&);
@@ -358,10 +526,9 @@ struct Command {
 };
 
 constexpr Command kCommands[] = {
-    {"new", runNew, kNewUsage},
-    {"info", runInfo, kInfoUsage},
-    {"list", runList, kListUsage},
-    {"export", runExport, kExportUsage},
+    {"new", runNew, kNewUsage},          {"info", runInfo, kInfoUsage},
+    {"list", runList, kListUsage},       {"export", runExport, kExportUsage},
+    {"import", runImport, kImportUsage},
 };
 
 const Command* findCommand(const std::string& name) {

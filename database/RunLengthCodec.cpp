@@ -76,3 +76,96 @@ void endDecode(RunLengthDecoder& decoder) {
 }
 
 }  // namespace ferrovel
+
+namespace ferrovel {
+namespace {
+
+constexpr std::size_t kMaxEncodedInput = 32767;
+constexpr std::uint8_t kFullRepeat = 255;   // repeat control byte of count 128
+constexpr std::uint8_t kFullLiteral = 254;  // literal control byte of count 128
+
+// The output being written, with the room limit that makes the encoder give up.
+struct EncodeOutput {
+    std::uint8_t* bytes;
+    std::size_t length = 0;
+    std::size_t room;  // at most this many bytes, but for a closing lone byte
+    bool full = false;
+
+    // True when count more bytes fit under limit; otherwise marks the output full.
+    bool reserve(std::size_t count, std::size_t limit) {
+        if (length + count > limit) full = true;
+        return !full;
+    }
+};
+
+// Extends the repeat packet whose control byte is at control with the bytes
+// equal to value that follow; returns the input position after them.
+std::size_t extendRepeat(const std::uint8_t* input, std::size_t at, std::size_t end,
+                         std::uint8_t& control, std::uint8_t value) {
+    while (at < end && input[at] == value && control < kFullRepeat) {
+        control = static_cast<std::uint8_t>(control + 2);
+        ++at;
+    }
+    return at;
+}
+
+std::size_t encodeLiteral(const std::uint8_t* input, std::size_t at, std::size_t end,
+                          EncodeOutput& out) {
+    const std::size_t control = out.length;
+    out.bytes[out.length++] = 2;
+    out.bytes[out.length++] = input[at - 2];
+    out.bytes[out.length++] = input[at - 1];
+    int run = 1;  // equal bytes at the literal's end
+    while (at < end && out.bytes[control] != kFullLiteral) {
+        const std::uint8_t c = input[at];
+        run = c == out.bytes[out.length - 1] ? run + 1 : 1;
+        if (run < 3) {
+            if (!out.reserve(1, out.room)) return at;
+            out.bytes[out.length++] = c;
+            out.bytes[control] = static_cast<std::uint8_t>(out.bytes[control] + 2);
+            ++at;
+            continue;
+        }
+        // A third equal byte: its two fellows leave the literal and the three
+        // become a repeat packet in their place.
+        out.bytes[control] = static_cast<std::uint8_t>(out.bytes[control] - 4);
+        out.length -= 2;
+        const std::size_t repeatControl = out.length;
+        out.bytes[out.length++] = 5;
+        out.bytes[out.length++] = c;
+        return extendRepeat(input, at + 1, end, out.bytes[repeatControl], c);
+    }
+    return at;
+}
+
+}  // namespace
+
+std::size_t encodeRuns(const std::uint8_t* input, std::size_t length, std::uint8_t* output) {
+    if (length == 0 || length > kMaxEncodedInput) return 0;
+    EncodeOutput out{output, 0, length >= 2 ? length - 2 : 0};
+    std::size_t at = 0;
+    while (at < length && !out.full) {
+        const std::uint8_t b = input[at++];
+        if (at == length) {
+            // A lone last byte may bring the output to length - 1.
+            if (!out.reserve(2, length - 1)) break;
+            out.bytes[out.length++] = 1;
+            out.bytes[out.length++] = b;
+            break;
+        }
+        const std::uint8_t d = input[at++];
+        if (d == b) {
+            if (!out.reserve(2, out.room)) break;
+            const std::size_t control = out.length;
+            out.bytes[out.length++] = 3;
+            out.bytes[out.length++] = b;
+            at = extendRepeat(input, at, length, out.bytes[control], b);
+        } else {
+            if (!out.reserve(3, out.room)) break;
+            at = encodeLiteral(input, at, length, out);
+        }
+    }
+    return out.full ? 0 : out.length;
+}
+
+}  // namespace ferrovel

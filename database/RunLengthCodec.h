@@ -36,4 +36,12 @@ bool decoderExhausted(const RunLengthDecoder& decoder);
 // Ends the use of the decoder; it holds nothing to release.
 void endDecode(RunLengthDecoder& decoder);
 
+// Greedy one-pass encoder of length input bytes into an output area of length
+// bytes. Runs of two equal bytes start a repeat packet only at the start of a
+// packet; inside a literal, only three equal bytes in a row break it. Returns
+// the bytes written, or 0 when the encoding would be longer than length - 2
+// (a closing two-byte packet for a lone last byte may reach length - 1). The
+// length is a signed 16-bit count: 32768 bytes or more give 0 at once.
+std::size_t encodeRuns(const std::uint8_t* input, std::size_t length, std::uint8_t* output);
+
 }  // namespace ferrovel

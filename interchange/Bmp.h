@@ -29,6 +29,7 @@
 #include <vector>
 
 #include "database/RgbImage.h"
+#include "interchange/BgrImage.h"
 
 namespace ferrovel {
 
@@ -37,13 +38,6 @@ inline constexpr std::int16_t kBmpWriteFailed = -33;      // a write to the file
 inline constexpr std::int16_t kBmpOpenFailed = -48;       // the file cannot be opened
 inline constexpr std::int16_t kBmpBadFormat = -49;  // not "BM", an unread depth, a negative width
 inline constexpr std::int16_t kBmpNoMemory = -50;   // the canvas cannot be allocated
-
-// The import side's picture: RgbImage's layout with each pixel blue, green, red.
-struct BgrImage {
-    std::int16_t width = 0;
-    std::int16_t height = 0;
-    std::vector<std::uint8_t> pixels;  // width * height * 3 bytes
-};
 
 struct BmpReadResult {
     std::int16_t status = 0;
