@@ -85,4 +85,3 @@ void BM_BlockIoBaseline(benchmark::State& state) {
 BENCHMARK(BM_BlockIoBaseline)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ComposeAndExportRaw)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ComposeAndExportCompressed)->Unit(benchmark::kMillisecond);
-BENCHMARK_MAIN();

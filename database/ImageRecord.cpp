@@ -187,8 +187,10 @@ std::optional<RgbImage> decodeRecordClipped(std::FILE* stream, std::int16_t reco
                                             std::int32_t maxWidth, std::int32_t maxHeight) {
     const RecordInfo info = readRecordInfo(stream, recordIndex, false);
     RgbImage image;
-    image.width = static_cast<std::int16_t>(std::clamp<std::int32_t>(info.width, 0, maxWidth));
-    image.height = static_cast<std::int16_t>(std::clamp<std::int32_t>(info.height, 0, maxHeight));
+    image.width =
+        static_cast<std::int16_t>(std::clamp<std::int32_t>(info.width, 0, std::max(maxWidth, 0)));
+    image.height =
+        static_cast<std::int16_t>(std::clamp<std::int32_t>(info.height, 0, std::max(maxHeight, 0)));
     const std::optional<std::size_t> bytes = pixelBufferBytes(image.width, image.height);
     if (!bytes) return std::nullopt;
     try {

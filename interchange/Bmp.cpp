@@ -188,7 +188,8 @@ std::int16_t writeBmp(const std::string& path, const RgbImage& picture) {
 
     // Row padding is 0xFF bytes.
     std::vector<std::uint8_t> row(stride, 0xFF);
-    for (std::int32_t k = 0; k < height; ++k) {
+    // A picture without columns has rows of no bytes: only the header is written.
+    for (std::int32_t k = 0; k < height && stride > 0; ++k) {
         const std::uint8_t* in = picture.pixels.data() + static_cast<std::size_t>(height - 1 - k) *
                                                              static_cast<std::size_t>(width) * 3;
         for (std::size_t x = 0; x < static_cast<std::size_t>(width); ++x, in += 3) {

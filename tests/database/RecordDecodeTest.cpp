@@ -1,0 +1,167 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "database/ImageRecord.h"
+#include "tests/database/DatabaseTestSupport.h"
+
+namespace ferrovel {
+namespace {
+
+using fixtures::Bytes;
+using fixtures::FixtureRecord;
+using testing::firstMismatch;
+using testing::makeRecord;
+using testing::openScratch;
+
+std::optional<RgbImage> decodeOnly(const FixtureRecord& record, std::size_t fileBytes = SIZE_MAX) {
+    Bytes database = fixtures::buildDatabase("Decode", {record});
+    database.resize(std::min(fileBytes, database.size()));
+    return decodeRecord(openScratch("decode.pdb", database).get(), 0);
+}
+
+// Bytes with runs in them, so that compressing them gives both packet kinds.
+Bytes patternBytes(std::size_t count, std::uint32_t seed) {
+    Bytes bytes(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const bool repeat = i > 0 && (seed >> 16) % 2 == 0;
+        bytes[i] = repeat ? bytes[i - 1] : static_cast<std::uint8_t>(seed >> 24);
+    }
+    return bytes;
+}
+
+// Pixel colours taken straight from stored rows by the layout rules.
+auto storedColours(const Bytes& rows, std::size_t rowBytes, int bits) {
+    return [&rows, rowBytes, bits](int x, int y) {
+        const std::uint8_t* row = rows.data() + rowBytes * static_cast<std::size_t>(y);
+        if (bits == 16)
+            return testing::colourOf(16, std::uint32_t{row[2 * x]} << 8 | row[2 * x + 1]);
+        const int bit = x * bits;
+        const unsigned value = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
+        return testing::colourOf(bits, value);
+    };
+}
+
+TEST(RecordDecode, EveryFormatDropsItsPaddingRawOrCompressed) {
+    struct Case {
+        std::uint16_t storedBits;
+        std::uint32_t headerSize;
+        int width;
+        std::size_t rowBytes;
+        int decodedBits;
+    };
+    const Case cases[] = {
+        {1, 28, 20, 4, 1},  {2, 28, 5, 2, 2}, {2, 28, 3, 2, 2}, {2, 28, 13, 4, 2},
+        {4, 28, 2, 2, 4},   {4, 28, 5, 4, 4}, {8, 28, 3, 4, 8}, {16, 28, 3, 8, 16},
+        {7, 28, 5, 6, 8},    // an unknown format decodes as 8 bits
+        {16, 27, 17, 4, 1},  // a short header has no format field: 1 bit
+    };
+    for (const Case& c : cases) {
+        for (bool compressed : {false, true}) {
+            SCOPED_TRACE(std::to_string(c.storedBits) + " bits, header " +
+                         std::to_string(c.headerSize) + ", width " + std::to_string(c.width) +
+                         (compressed ? ", compressed" : ", raw"));
+            const Bytes rows = patternBytes(c.rowBytes * 3, static_cast<std::uint32_t>(c.width));
+            FixtureRecord record = makeRecord(c.storedBits, c.width, 3, rows, compressed);
+            record.headerSize = c.headerSize;
+            const auto image = decodeOnly(record);
+            ASSERT_TRUE(image);
+            EXPECT_EQ(image->width, c.width);
+            EXPECT_EQ(image->height, 3);
+            EXPECT_EQ(firstMismatch(*image, storedColours(rows, c.rowBytes, c.decodedBits)), "");
+        }
+    }
+}
+
+TEST(RecordDecode, RunOf128CrossingARowDecodesLikeItsRawForm) {
+    Bytes rows = patternBytes(300, 5);
+    std::fill(rows.begin() + 40, rows.begin() + 168, std::uint8_t{0x2A});
+    rows[39] = 215;
+    rows[168] = 255;
+    const Bytes packed = fixtures::compressRuns(rows), fullRun = {0xFF, 0x2A};
+    ASSERT_NE(std::search(packed.begin(), packed.end(), fullRun.begin(), fullRun.end()),
+              packed.end());
+    const auto image = decodeOnly(makeRecord(8, 100, 3, rows, true));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(firstMismatch(*image, storedColours(rows, 100, 8)), "");
+    EXPECT_EQ(testing::pixelAt(*image, 39, 0), (std::vector<int>{17, 17, 17}));
+    EXPECT_EQ(testing::pixelAt(*image, 68, 1), (std::vector<int>{0, 0, 0}));
+}
+
+TEST(RecordDecode, EmptyOrNegativeSizesGiveEmptyImages) {
+    for (const auto& [width, height] : {std::pair{160, 0}, {0, 160}, {-5, 4}, {4, -5}}) {
+        const auto image = decodeOnly(makeRecord(8, width, height));
+        ASSERT_TRUE(image) << width << "x" << height;
+        EXPECT_EQ(image->width, std::max(width, 0));
+        EXPECT_EQ(image->height, std::max(height, 0));
+        EXPECT_TRUE(image->pixels.empty()) << width << "x" << height;
+    }
+}
+
+TEST(RecordDecode, TruncatedRecordReadsOnesForMissingBytes) {
+    for (std::uint16_t bits : {1, 2, 4, 8, 16}) {
+        for (bool compressed : {false, true}) {
+            for (bool offsetPastEnd : {false, true}) {
+                SCOPED_TRACE(std::to_string(bits) +
+                             (compressed ? " bits compressed" : " bits raw") +
+                             (offsetPastEnd ? ", pixel offset past the end" : ""));
+                const std::size_t rowBytes = fixtures::fixtureRowBytes(bits, 160);
+                const Bytes rows(rowBytes * 16, 0);
+                // Pixel data starts after 88 bytes of database header and entry; zero
+                // rows compress to pairs (0xFF, 0x00) of 128 bytes each.
+                const std::size_t pixelStart = 88 + (bits >= 8 ? 476 : 116);
+                const std::size_t kept = offsetPastEnd ? 0 : 256;
+                const std::size_t cut =
+                    offsetPastEnd ? pixelStart - 10 : pixelStart + (compressed ? 4 : kept);
+                Bytes expected = rows;
+                std::fill(expected.begin() + static_cast<std::ptrdiff_t>(kept), expected.end(),
+                          0xFF);
+                const auto image = decodeOnly(makeRecord(bits, 160, 16, rows, compressed), cut);
+                ASSERT_TRUE(image);
+                EXPECT_EQ(firstMismatch(*image, storedColours(expected, rowBytes, bits)), "");
+                EXPECT_EQ(testing::pixelAt(*image, 159, 15),
+                          (bits == 16 ? std::vector<int>{248, 252, 248} : std::vector<int>(3, 0)));
+            }
+        }
+    }
+}
+
+TEST(RecordDecode, LabelIsOneLineWithItsFirstBreakAsASpace) {
+    const auto labelOf = [](const std::string& label, bool terminated = true) {
+        FixtureRecord record = makeRecord(8, 2, 1, {0, 0}, false);
+        record.label = label;
+        record.labelTerminated = terminated;
+        const auto file = openScratch("label.pdb", fixtures::buildDatabase("Label", {record}));
+        return readRecordInfo(file.get(), 0, true).label;
+    };
+    EXPECT_EQ(labelOf("a\tb\tc"), "a b\tc");
+    EXPECT_EQ(labelOf("x\ry\rz"), "x y\rz");
+    EXPECT_EQ(labelOf("tab\there\n"), "tab here\n");
+    EXPECT_EQ(labelOf("one\ntwo"), "one ");
+    EXPECT_EQ(labelOf(std::string("abc\0\tdef", 8)), "abc");
+    EXPECT_EQ(labelOf(std::string(1200, 'a')), std::string(998, 'a'));
+    EXPECT_EQ(labelOf("tail", false), "tail");
+}
+
+TEST(RecordDecode, ClippedDecodeKeepsTheTopLeftOfTheFullDecode) {
+    for (bool compressed : {false, true}) {
+        SCOPED_TRACE(compressed ? "compressed" : "raw");
+        const Bytes rows = patternBytes(fixtures::fixtureRowBytes(16, 37) * 23, 7);
+        const auto file = openScratch(
+            "clip.pdb",
+            fixtures::buildDatabase("Clip", {makeRecord(16, 37, 23, rows, compressed)}));
+        const auto full = decodeRecord(file.get(), 0);
+        const auto clipped = decodeRecordClipped(file.get(), 0, 20, 9);
+        ASSERT_TRUE(full && clipped);
+        EXPECT_EQ(clipped->width, 20);
+        EXPECT_EQ(clipped->height, 9);
+        EXPECT_EQ(
+            firstMismatch(*clipped, [&](int x, int y) { return testing::pixelAt(*full, x, y); }),
+            "");
+        EXPECT_EQ(decodeRecordClipped(file.get(), 0, 100, 100)->pixels, full->pixels);
+    }
+}
+
+}  // namespace
+}  // namespace ferrovel

@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+
+#include "interchange/Bmp.h"
+#include "tests/TestSupport.h"
+#include "tests/fixtures/DatabaseBuilder.h"
+
+namespace ferrovel {
+namespace {
+
+using fixtures::Bytes;
+using testing::scratchPath;
+using testing::writeScratchFile;
+using Color = std::vector<int>;  // blue, green, red
+
+const Color kWhite{255, 255, 255}, kBlack{0, 0, 0}, kSome{1, 2, 3};
+
+// Palette entry i of the test files; none is black or white.
+Color entry(int i) {
+    return {i, 255 - i, (i * 7 + 1) & 0xFF};
+}
+
+struct BmpFields {
+    std::int32_t width, height;
+    std::uint16_t bits;
+    std::uint32_t colorsUsed;
+    int paletteEntries;  // entry(0) onwards
+    Bytes rows;          // as stored: bottom row first, padded
+    std::string signature = "BM";
+};
+
+Bytes bmpBytes(const BmpFields& f) {
+    const auto offset = static_cast<std::uint32_t>(54 + 4 * f.paletteEntries);
+    const auto rowBytes = static_cast<std::uint32_t>(f.rows.size());
+    const std::pair<std::uint32_t, int> fields[] = {
+        {offset + rowBytes, 4},                     // file size
+        {0, 4},                                     // reserved
+        {offset, 4},                                // pixel data offset
+        {40, 4},                                    // info header size
+        {static_cast<std::uint32_t>(f.width), 4},   // width
+        {static_cast<std::uint32_t>(f.height), 4},  // height, negative when top-down
+        {1, 2},                                     // planes
+        {f.bits, 2},                                // bits per pixel
+        {0, 4},                                     // compression
+        {rowBytes, 4},                              // image size
+        {2835, 4},                                  // x pixels per metre
+        {2835, 4},                                  // y pixels per metre
+        {f.colorsUsed, 4},                          // colours used
+        {0, 4},                                     // important colours
+    };
+    Bytes out(f.signature.begin(), f.signature.end());
+    for (const auto& [value, bytes] : fields) {
+        for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    }
+    for (int i = 0; i < f.paletteEntries; ++i) {
+        for (int c : entry(i)) out.push_back(static_cast<std::uint8_t>(c));
+        out.push_back(0);  // reserved
+    }
+    out.insert(out.end(), f.rows.begin(), f.rows.end());
+    return out;
+}
+
+BmpReadResult readFields(const BmpFields& fields) {
+    return readBmp(writeScratchFile("test.bmp", bmpBytes(fields)));
+}
+
+// The padded rows of a 24-bit picture in the colour kSome.
+Bytes someRows(int width, int height) {
+    Bytes row;
+    for (int x = 0; x < width; ++x) row.insert(row.end(), kSome.begin(), kSome.end());
+    row.resize((row.size() + 3) / 4 * 4, 0);
+    Bytes rows;
+    for (int y = 0; y < height; ++y) rows.insert(rows.end(), row.begin(), row.end());
+    return rows;
+}
+
+Color at(const BmpReadResult& r, int x, int y) {
+    const std::size_t i = (static_cast<std::size_t>(y) * r.canvas.width + x) * 3;
+    return {r.canvas.pixels[i], r.canvas.pixels[i + 1], r.canvas.pixels[i + 2]};
+}
+
+TEST(BmpRead, EveryDepthTakesTheLeftmostPixelFromTheHighBits) {
+    const std::pair<std::uint16_t, std::vector<int>> cases[] = {
+        // indices in the bytes B4 1E
+        {1, {1, 0, 1, 1, 0, 1, 0, 0, 0, 0, 0, 1, 1, 1, 1, 0}},
+        {2, {2, 3, 1, 0, 0, 1, 3, 2}},
+        {4, {11, 4, 1, 14}},
+        {8, {180, 30}}};
+    for (const auto& [bits, indices] : cases) {
+        const int width = static_cast<int>(indices.size());
+        const BmpReadResult r = readFields({width, 1, bits, 0, 1 << bits, {0xB4, 0x1E, 0, 0}});
+        ASSERT_EQ(r.status, 0) << bits;
+        EXPECT_EQ(r.fileBitsPerPixel, bits);
+        for (int x = 0; x < width; ++x)
+            EXPECT_EQ(at(r, x, 0), entry(indices[x])) << bits << " bits, x " << x;
+        EXPECT_EQ(at(r, width, 0), kWhite) << bits;
+    }
+    // Bottom row first; the nonzero padding must be skipped, not read as pixels.
+    const BmpReadResult r =
+        readFields({2, 2, 24, 0, 0, {1, 2, 3, 4, 5, 6, 9, 9, 11, 12, 13, 14, 15, 16, 9, 9}});
+    EXPECT_EQ(at(r, 1, 0), (Color{14, 15, 16}));
+    EXPECT_EQ(at(r, 0, 1), (Color{1, 2, 3}));
+}
+
+TEST(BmpRead, CanvasIsAtLeast160By144AndWhiteAroundThePicture) {
+    BmpReadResult r = readFields({100, 50, 24, 0, 0, someRows(100, 50)});
+    ASSERT_EQ(r.canvas.pixels.size(), 160u * 144 * 3);
+    for (int y = 0; y < 144; ++y) {
+        for (int x = 0; x < 160; ++x)
+            ASSERT_EQ(at(r, x, y), x < 100 && y < 50 ? kSome : kWhite) << x << "," << y;
+    }
+    r = readFields({161, 1, 24, 0, 0, someRows(161, 1)});
+    EXPECT_EQ(r.canvas.width, 176);
+    EXPECT_EQ(at(r, 160, 0), kSome);
+    r = readFields({320, 200, 24, 0, 0, someRows(320, 200)});
+    EXPECT_EQ(r.canvas.width, 320);
+    EXPECT_EQ(r.canvas.height, 200);
+    // A top-down file (negative height) and an empty one have no rows to read.
+    for (const std::int32_t height : {-3, 0}) {
+        r = readFields({4, height, 24, 0, 0, Bytes(48, 0)});
+        EXPECT_EQ(r.status, 0);
+        EXPECT_EQ(r.canvas.height, 144);
+        EXPECT_EQ(std::count(r.canvas.pixels.begin(), r.canvas.pixels.end(), 0xFF), 160 * 144 * 3);
+    }
+}
+
+TEST(BmpRead, RefusesWhatItCannotRead) {
+    for (const std::uint16_t bits : {16, 32, 0, 3})
+        EXPECT_EQ(readFields({2, 2, bits, 0, 0, Bytes(16)}).status, kBmpBadFormat) << bits;
+    EXPECT_EQ(readFields({2, 2, 24, 0, 0, Bytes(16), "BA"}).status, kBmpBadFormat);
+    EXPECT_EQ(readFields({-2, 2, 24, 0, 0, Bytes(16)}).status, kBmpBadFormat);
+    EXPECT_EQ(readBmp(writeScratchFile("empty.bmp", {})).status, kBmpBadFormat);
+    // A header cut short reads as all ones: depth 65535, width -1.
+    EXPECT_EQ(readBmp(writeScratchFile("cut.bmp", {'B', 'M', 0})).status, kBmpBadFormat);
+    EXPECT_EQ(readBmp(scratchPath("no-such-file.bmp")).status, kBmpOpenFailed);
+}
+
+TEST(BmpRead, PaletteEntriesNotReadAreBlackAndMissingBytesAreFF) {
+    BmpReadResult r = readFields({3, 1, 8, 16, 16, {200, 15, 16, 0}});
+    EXPECT_EQ(at(r, 0, 0), kBlack);
+    EXPECT_EQ(at(r, 1, 0), entry(15));
+    EXPECT_EQ(at(r, 2, 0), kBlack);
+    r = readFields({3, 1, 4, 2, 16, {0x01, 0x20, 0, 0}});  // 16 entries in the file, 2 used
+    EXPECT_EQ(at(r, 1, 0), entry(1));
+    EXPECT_EQ(at(r, 2, 0), kBlack);
+    EXPECT_EQ(at(readFields({2, 1, 8, 300, 300, {255, 0, 0, 0}}), 0, 0), entry(255));
+
+    Bytes bytes = bmpBytes({2, 2, 24, 0, 0, someRows(2, 2)});
+    bytes.resize(54 + 3);  // only the bottom-left pixel is left
+    r = readBmp(writeScratchFile("cut24.bmp", bytes));
+    EXPECT_EQ(at(r, 0, 1), kSome);
+    EXPECT_EQ(at(r, 1, 1), kWhite);
+    EXPECT_EQ(at(r, 0, 0), kWhite);
+    EXPECT_EQ(at(readFields({2, 1, 8, 0, 256, {}}), 1, 0), entry(255));
+    EXPECT_EQ(at(readFields({3, 1, 4, 0, 16, {}}), 2, 0), entry(15));
+}
+
+// Pixel (x, y): red 10x + 1, green 20y + 2, blue 5(x + y) + 3.
+RgbImage testPicture(int width, int height) {
+    RgbImage picture{static_cast<std::int16_t>(width), static_cast<std::int16_t>(height), {}};
+    for (int i = 0; i < width * height; ++i) {
+        const int x = i % width, y = i / width;
+        for (int v : {10 * x + 1, 20 * y + 2, 5 * (x + y) + 3})
+            picture.pixels.push_back(static_cast<std::uint8_t>(v));
+    }
+    return picture;
+}
+
+TEST(BmpWrite, WritesByteExactFilesThatReadBack) {
+    const std::string path = scratchPath("write.bmp");
+    ASSERT_EQ(writeBmp(path, testPicture(2, 2)), 0);
+    // clang-format off
+    const Bytes expected{
+        'B', 'M', 70, 0, 0, 0, 0, 0, 0, 0,      // signature, file size, reserved
+        54, 0, 0, 0, 40, 0, 0, 0,               // pixel data offset, info header size
+        2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0,    // width, height, planes, bits per pixel
+        0, 0, 0, 0, 0, 0, 0, 0,                 // compression, image size
+        0x6B, 0x0A, 0, 0, 0x6B, 0x0A, 0, 0,     // 2667 pixels per metre, both ways
+        0, 0, 0, 0, 0, 0, 0, 0,                 // colours used, important colours
+        8, 22, 1, 13, 22, 11, 0xFF, 0xFF,       // bottom row, blue first, padded
+        3, 2, 1, 8, 2, 11, 0xFF, 0xFF};         // top row
+    // clang-format on
+    EXPECT_EQ(fixtures::readFileBytes(path), expected);
+    ASSERT_EQ(writeBmp(path, testPicture(3, 2)), 0);
+    Bytes bytes = fixtures::readFileBytes(path);
+    ASSERT_EQ(bytes.size(), 54u + 2 * 12);
+    EXPECT_EQ(Bytes(bytes.begin() + 63, bytes.begin() + 67), (Bytes{0xFF, 0xFF, 0xFF, 3}));
+    ASSERT_EQ(writeBmp(path, testPicture(4, 1)), 0);
+    EXPECT_EQ(fixtures::readFileBytes(path).size(), 54u + 12);
+
+    const RgbImage picture = testPicture(5, 3);
+    ASSERT_EQ(writeBmp(path, picture), 0);
+    const BmpReadResult r = readBmp(path);
+    for (int i = 0; i < 15; ++i) {
+        const Color rgb = testing::pixelAt(picture, i % 5, i / 5);
+        EXPECT_EQ(at(r, i % 5, i / 5), Color(rgb.rbegin(), rgb.rend())) << i;
+    }
+    EXPECT_EQ(writeBmp(scratchPath("no-such-folder/x.bmp"), picture), kBmpWriteOpenFailed);
+}
+
+#ifdef FERROVEL_HAVE_IMAGEMAGICK_CHECKS
+int convert(const std::string& arguments) {
+    return std::system(("/usr/bin/convert " + arguments).c_str());
+}
+
+TEST(BmpRead, AgreesWithImageMagickAtEveryDepthItWrites) {
+    if (!std::filesystem::exists("/usr/bin/convert")) GTEST_SKIP() << "no /usr/bin/convert";
+    const std::string header = "P6\n9 5\n255\n";  // 9 wide, so every depth pads its rows
+    Bytes ppm(header.begin(), header.end());
+    for (int i = 0; i < 9 * 5; ++i) {
+        const int c = (7 * (i % 9) + 3 * (i / 9)) % 20;  // 20 colours
+        for (int v : {12 * c, 255 - 9 * c, 53 * c % 256})
+            ppm.push_back(static_cast<std::uint8_t>(v));
+    }
+    const std::string source = writeScratchFile("im.ppm", ppm);
+    const std::string bmp = scratchPath("im.bmp"), decoded = scratchPath("im-decoded.ppm");
+    const std::pair<std::string, int> cases[] = {{"-type TrueColor", 24},
+                                                 {"-type Palette", 8},
+                                                 {"-type Palette -colors 12", 4},
+                                                 {"-monochrome", 1}};
+    for (const auto& [options, bits] : cases) {
+        ASSERT_EQ(convert(source + " " + options + " -compress None BMP3:" + bmp), 0);
+        ASSERT_EQ(convert(bmp + " -depth 8 ppm:" + decoded), 0);
+        const Bytes expected = fixtures::readFileBytes(decoded);  // the same header, then pixels
+        ASSERT_EQ(expected.size(), ppm.size()) << options;
+        ASSERT_TRUE(std::equal(header.begin(), header.end(), expected.begin())) << options;
+        if (bits == 24) {
+            EXPECT_EQ(expected, ppm);
+        }
+        const BmpReadResult r = readBmp(bmp);
+        ASSERT_EQ(r.status, 0) << options;
+        EXPECT_EQ(r.fileBitsPerPixel, bits);
+        for (std::size_t i = 0; i < 9 * 5; ++i) {
+            const std::uint8_t* rgb = &expected[header.size() + 3 * i];
+            EXPECT_EQ(at(r, static_cast<int>(i % 9), static_cast<int>(i / 9)),
+                      (Color{rgb[2], rgb[1], rgb[0]}))
+                << options << ", pixel " << i;
+        }
+        EXPECT_EQ(at(r, 9, 0), kWhite);
+    }
+}
+#endif
+
+}  // namespace
+}  // namespace ferrovel
