@@ -1,0 +1,32 @@
+// The window program's state: one instance for the process, owned by the
+// main window and read by the commands.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+
+#include "app/Export.h"
+
+namespace ferrovel {
+
+inline constexpr const char* kAppTitle = "Ferrovel Image Manager";
+inline constexpr const char* kMessageCaption = "Message";
+inline constexpr std::size_t kMaxDatabasePathChars = 511;  // the path buffer holds 512 bytes
+inline constexpr std::size_t kMaxFileFieldChars =
+    259;  // the file dialogs' field, less its terminator
+
+struct AppState {
+    HINSTANCE instance = nullptr;
+    HWND mainWindow = nullptr;
+    HCURSOR waitCursor = nullptr;
+    HCURSOR arrowCursor = nullptr;
+    std::string currentDatabasePath;  // empty until New or Load
+    std::int16_t selectedImage = 0;
+    std::string newDatabaseName;                // the New dialog's field, kept between uses
+    std::int16_t exportMode = kExportSelected;  // kept for the whole run
+    std::string exportFileName = "Default";     // the save dialog's field, kept between uses
+};
+
+}  // namespace ferrovel

@@ -1,0 +1,116 @@
+#include "app/ExportCommand.h"
+
+#include <commdlg.h>
+#include <windows.h>
+
+#include <vector>
+
+#include "app/Export.h"
+#include "app/WinUtil.h"
+#include "app/resource.h"
+
+namespace ferrovel {
+namespace {
+
+constexpr char kBitmapFilter[] = "Windows Bitmaps (*.bmp)\0*.bmp\0All Files (*.*)\0*.*\0";
+constexpr const char* kNeedsImages =
+    "Please create or load a non-empty Brushwick-format database file and select an\n"
+    "image before choosing this operation.";
+
+INT_PTR CALLBACK exportModeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG:
+            SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
+            return TRUE;
+        case WM_CLOSE:
+            // The close command keeps the mode of the previous export.
+            EndDialog(dialog, 0);
+            return TRUE;
+        case WM_COMMAND: {
+            auto* mode = reinterpret_cast<std::int16_t*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+            switch (LOWORD(wParam)) {
+                case IDC_EXPORT_SINGLE:
+                    *mode = kExportSelected;
+                    break;
+                case IDC_EXPORT_NUMBERED:
+                    *mode = kExportNumbered;
+                    break;
+                case IDC_EXPORT_NAMED:
+                    *mode = kExportByName;
+                    break;
+                case IDC_EXPORT_CANCEL:
+                    *mode = kExportCancelled;
+                    break;
+                default:
+                    return TRUE;  // Escape among them: ignored
+            }
+            EndDialog(dialog, 0);
+            return TRUE;
+        }
+        default:
+            return FALSE;
+    }
+}
+
+void showTitle(void* context, const std::string& path) {
+    SetWindowTextA(static_cast<AppState*>(context)->mainWindow, path.c_str());
+}
+
+void showExportMessage(void*, const char* text) {
+    showMessage(text, kExportCaption);
+}
+
+// Asks for the file name; false when cancelled.
+bool askExportFileName(AppState& state) {
+    std::vector<char> field(kMaxFileFieldChars + 1, '\0');
+    state.exportFileName.copy(field.data(), kMaxFileFieldChars);
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = state.mainWindow;
+    dialog.lpstrFilter = kBitmapFilter;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = field.data();
+    dialog.nMaxFile = static_cast<DWORD>(field.size());
+    dialog.lpstrTitle = exportSaveTitle(state.exportMode);
+    dialog.lpstrDefExt = "bmp";
+    if (!GetSaveFileNameA(&dialog)) return false;
+    state.exportFileName = field.data();
+    return true;
+}
+
+}  // namespace
+
+const char* exportSaveTitle(std::int16_t mode) {
+    if (mode == kExportByName) return "Save images without labels as the base filename...";
+    if (mode == kExportNumbered) return "Save images starting with the base filename...";
+    return "Save current image as...";
+}
+
+void showExportModeDialog(AppState& state) {
+    DialogBoxParamA(state.instance, MAKEINTRESOURCEA(IDD_EXPORT), state.mainWindow, exportModeProc,
+                    reinterpret_cast<LPARAM>(&state.exportMode));
+}
+
+void exportCommand(AppState& state) {
+    const LRESULT entries =
+        SendDlgItemMessageA(state.mainWindow, IDC_IMAGE_LIST, LB_GETCOUNT, 0, 0);
+    if (state.currentDatabasePath.empty() || entries <= 0) {
+        showMessage(kNeedsImages, kMessageCaption);
+        return;
+    }
+    showExportModeDialog(state);
+    if (state.exportMode < 0) return;
+    if (!askExportFileName(state)) return;
+    SetCursor(state.waitCursor);
+    ExportHooks hooks;
+    hooks.context = &state;
+    hooks.showOutputPath = showTitle;
+    hooks.showMessage = showExportMessage;
+    const ExportRequest request{state.currentDatabasePath, state.exportFileName, state.exportMode,
+                                static_cast<std::int16_t>(entries), state.selectedImage};
+    exportImages(request, hooks);
+    SetCursor(state.arrowCursor);
+    SetWindowTextA(state.mainWindow, kAppTitle);
+}
+
+}  // namespace ferrovel

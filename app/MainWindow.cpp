@@ -1,0 +1,173 @@
+#include "app/MainWindow.h"
+
+#include "app/DatabaseView.h"
+#include "app/ExportCommand.h"
+#include "app/FileCommands.h"
+#include "app/WinUtil.h"
+#include "app/resource.h"
+
+namespace ferrovel {
+namespace {
+
+constexpr const char* kNeedsImages =
+    "Please create or load a non-empty Brushwick-format database file and select an\n"
+    "image before choosing this operation.";
+constexpr const char* kNeedsDatabase =
+    "Please create or load a Brushwick-format database file before choosing this operation.";
+
+constexpr const char* kHelpCaption = "Ferrovel Image Manager Help";
+constexpr const char* kHelpText =
+    "Use this utility to view add, print, or export images from a Brushwick-format\n"
+    "image database.\n"
+    "\n"
+    "First, create a Brushwick image database file or locate an existing one\n"
+    "containing images you wish to view.  If the file was made in RAM, you can\n"
+    "find its HotSync backup in 'backup' folder within your user folder in the\n"
+    "Palm software install folder.  Note that all PalmOS-format databases have a\n"
+    ".PDB extension, but only image databases created in Brushwick-format will work.\n"
+    "\n"
+    "Once created or located, you can add images to the database or export them\n"
+    "to the desktop.  Once changes are made, however, you must still use the\n"
+    "Palm Install Tool to mark these files for transfer back to the handheld.\n";
+
+constexpr const char* kAboutCaption = "About Ferrovel Image Manager";
+constexpr const char* kAboutText =
+    "Ferrovel Image Manager 5.0\n"
+    "\n"
+    "Views, imports, exports, prints and installs the image databases of\n"
+    "Brushwick for Palm OS handhelds.\n"
+    "\n"
+    "Ferrovel Software\n"
+    "support@ferrovel.example";
+
+AppState* stateOf(HWND window) {
+    return reinterpret_cast<AppState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
+
+bool hasImages(const AppState& state) {
+    return !state.currentDatabasePath.empty() &&
+           SendDlgItemMessageA(state.mainWindow, IDC_IMAGE_LIST, LB_GETCOUNT, 0, 0) > 0;
+}
+
+void showDatabasePath(const AppState& state) {
+    SetDlgItemTextA(state.mainWindow, IDC_DATABASE_PATH, state.currentDatabasePath.c_str());
+}
+
+// Commands whose window parts come later: their guard runs, then the user
+// is told the command is not there yet.
+void notAvailable(const char* command) {
+    const std::string text = std::string(command) + " is not available in this version yet.";
+    showMessage(text.c_str(), kMessageCaption);
+}
+
+void guardedNotAvailable(const AppState& state, const char* command) {
+    if (!hasImages(state)) return void(showMessage(kNeedsImages, kMessageCaption));
+    notAvailable(command);
+}
+
+void runCommand(AppState& state, int id, int notification) {
+    switch (id) {
+        case IDC_LOAD:
+            if (loadDatabaseCommand(state) == 0) showDatabasePath(state);
+            break;
+        case IDC_NEW:
+            if (newDatabaseCommand(state) == 0) showDatabasePath(state);
+            break;
+        case IDC_IMPORT:
+            if (state.currentDatabasePath.empty())
+                return void(showMessage(kNeedsDatabase, kMessageCaption));
+            notAvailable("Importing");
+            break;
+        case IDC_EXPORT:
+            exportCommand(state);
+            break;
+        case IDC_COPY:
+            guardedNotAvailable(state, "Copying to the clipboard");
+            break;
+        case IDC_PASTE:
+            if (state.currentDatabasePath.empty())
+                return void(showMessage(kNeedsDatabase, kMessageCaption));
+            notAvailable("Pasting from the clipboard");
+            break;
+        case IDC_PRINT:
+            guardedNotAvailable(state, "Printing");
+            break;
+        case IDC_INSTALL:
+            guardedNotAvailable(state, "Installing");
+            break;
+        case IDC_HELP_BUTTON:
+            showMessage(kHelpText, kHelpCaption);
+            break;
+        case IDC_ABOUT:
+            showMessage(kAboutText, kAboutCaption);
+            break;
+        case IDC_IMAGE_LIST:
+            if (notification == LBN_SELCHANGE) {
+                refreshDatabaseView(state, state.currentDatabasePath, kRedraw);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+// Redraws the preview when the painted area touches its frame.
+void paint(AppState& state) {
+    PAINTSTRUCT paint;
+    BeginPaint(state.mainWindow, &paint);
+    const RECT frame = childRect(state.mainWindow, IDC_PREVIEW);
+    const RECT& update = paint.rcPaint;
+    if (update.left <= frame.right && update.right >= frame.left && update.bottom >= frame.top &&
+        update.top <= frame.bottom) {
+        refreshDatabaseView(state, state.currentDatabasePath, kRedraw);
+    }
+    EndPaint(state.mainWindow, &paint);
+}
+
+INT_PTR CALLBACK mainProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_INITDIALOG: {
+            auto* state = reinterpret_cast<AppState*>(lParam);
+            state->mainWindow = window;
+            SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
+            HICON icon = LoadIconA(state->instance, MAKEINTRESOURCEA(IDI_APP));
+            SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+            SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+            return TRUE;
+        }
+        case WM_CLOSE:
+        case WM_DESTROY:
+            PostQuitMessage(0);
+            return TRUE;
+        case WM_PAINT:
+            if (AppState* state = stateOf(window)) paint(*state);
+            return TRUE;
+        case WM_COMMAND:
+            if (AppState* state = stateOf(window))
+                runCommand(*state, LOWORD(wParam), HIWORD(wParam));
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+}  // namespace
+
+HWND createMainWindow(AppState& state, int showCommand) {
+    HWND window = CreateDialogParamA(state.instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, mainProc,
+                                     reinterpret_cast<LPARAM>(&state));
+    if (window) ShowWindow(window, showCommand);
+    return window;
+}
+
+int runMessageLoop(const AppState& state) {
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        if (IsDialogMessageA(state.mainWindow, &message)) continue;
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+
+}  // namespace ferrovel

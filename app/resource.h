@@ -1,0 +1,30 @@
+// Resource ids of the window program: dialog templates, controls and icon.
+// The numbers are fixed; tests and the templates name controls by them.
+#pragma once
+
+#define IDD_MAIN 106
+#define IDD_EXPORT 113
+#define IDI_APP 105
+
+// Main window.
+#define IDC_DATABASE_PATH 1002
+#define IDC_LOAD 1003
+#define IDC_NEW 1005
+#define IDC_IMPORT 1006
+#define IDC_EXPORT 1007
+#define IDC_PRINT 1008
+#define IDC_DATABASE_DETAILS 1009
+#define IDC_ABOUT 1010
+#define IDC_HELP_BUTTON 1011
+#define IDC_IMAGE_LIST 1012
+#define IDC_IMAGE_DETAILS 1013
+#define IDC_COPY 1014
+#define IDC_PREVIEW 1015
+#define IDC_PASTE 1016
+#define IDC_INSTALL 1017
+
+// Export Image(s) dialog.
+#define IDC_EXPORT_SINGLE 1026
+#define IDC_EXPORT_NUMBERED 3
+#define IDC_EXPORT_NAMED 4
+#define IDC_EXPORT_CANCEL 1022
