@@ -1,7 +1,8 @@
 #include "app/ExportCommand.h"
 
-#include <commdlg.h>
 #include <windows.h>
+
+#include <commdlg.h>
 
 #include <vector>
 

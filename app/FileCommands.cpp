@@ -1,7 +1,8 @@
 #include "app/FileCommands.h"
 
-#include <commdlg.h>
 #include <windows.h>
+
+#include <commdlg.h>
 
 #include <cstdio>
 #include <optional>

@@ -1,7 +1,8 @@
 // The window program's entry point: the main window, an optional database
 // to open at start, and the message loop.
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include <cstdlib>
 #include <string>
