@@ -1,0 +1,208 @@
+#include "tests/gui/AppDriver.h"
+
+#include <cstdint>
+
+namespace ferrovel::gui {
+
+std::string programPath;
+
+namespace {
+
+struct FindDialog {
+    DWORD processId;
+    std::string caption;
+    HWND found = nullptr;
+};
+
+std::string textOf(HWND window) {
+    char text[4096] = {};
+    // WM_GETTEXT crosses processes; the ANSI form is reliable for it.
+    SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+BOOL CALLBACK matchDialog(HWND window, LPARAM param) {
+    auto* find = reinterpret_cast<FindDialog*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    char className[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (pid == find->processId && IsWindowVisible(window) && std::string(className) == "#32770" &&
+        textOf(window) == find->caption) {
+        find->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND findDialog(DWORD processId, const std::string& caption) {
+    FindDialog find{processId, caption};
+    EnumWindows(matchDialog, reinterpret_cast<LPARAM>(&find));
+    return find.found;
+}
+
+// The file name field of a common file dialog, classic or Explorer style.
+HWND fileNameField(HWND dialog) {
+    if (HWND classic = GetDlgItem(dialog, 0x480)) return classic;
+    HWND comboEx = GetDlgItem(dialog, 0x47c);
+    HWND combo = comboEx ? FindWindowExA(comboEx, nullptr, "ComboBox", nullptr) : nullptr;
+    if (combo) {
+        if (HWND edit = FindWindowExA(combo, nullptr, "Edit", nullptr)) return edit;
+    }
+    return comboEx ? FindWindowExA(comboEx, nullptr, "Edit", nullptr) : nullptr;
+}
+
+}  // namespace
+
+AppDriver::AppDriver(const std::string& arguments) {
+    std::string commandLine = "\"" + programPath + "\"";
+    if (!arguments.empty()) commandLine += " " + arguments;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    job_ = CreateJobObjectA(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    // The program dies with the driver, so that no orphan holds the test's pipes.
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        nullptr, nullptr, &startup, &process_)) {
+        return;
+    }
+    AssignProcessToJobObject(job_, process_.hProcess);
+    ResumeThread(process_.hThread);
+    WaitForInputIdle(process_.hProcess, 10000);
+    waitUntil(
+        [&] {
+            return (main_ = findDialog(process_.dwProcessId, "Ferrovel Image Manager")) != nullptr;
+        },
+        10000);
+}
+
+AppDriver::~AppDriver() {
+    if (process_.hProcess) {
+        TerminateProcess(process_.hProcess, 1);
+        WaitForSingleObject(process_.hProcess, 5000);
+        CloseHandle(process_.hThread);
+        CloseHandle(process_.hProcess);
+    }
+    if (job_) CloseHandle(job_);
+}
+
+void AppDriver::press(int id) const {
+    press(main_, id);
+}
+
+void AppDriver::press(HWND window, int id) {
+    PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
+}
+
+HWND AppDriver::waitForDialog(const std::string& caption, int timeoutMs) const {
+    HWND found = nullptr;
+    waitUntil([&] { return (found = findDialog(process_.dwProcessId, caption)) != nullptr; },
+              timeoutMs);
+    return found;
+}
+
+bool AppDriver::noDialog(const std::string& caption, int graceMs) const {
+    Sleep(static_cast<DWORD>(graceMs));
+    return findDialog(process_.dwProcessId, caption) == nullptr;
+}
+
+std::string AppDriver::takeMessage(const std::string& caption) const {
+    HWND box = waitForDialog(caption);
+    if (!box) return "<no message box \"" + caption + "\">";
+    const std::string message = textOf(GetDlgItem(box, 0xFFFF));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    waitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); });
+    return message;
+}
+
+std::string AppDriver::text(int id) const {
+    return textOf(GetDlgItem(main_, id));
+}
+
+std::string AppDriver::title() const {
+    return textOf(main_);
+}
+
+std::vector<std::string> AppDriver::listEntries() const {
+    HWND list = GetDlgItem(main_, 1012);
+    std::vector<std::string> entries;
+    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        // The ANSI message loses all but the first character across processes.
+        wchar_t wide[1024] = {};
+        SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(wide));
+        char narrow[1024] = {};
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
+        entries.push_back(narrow);
+    }
+    return entries;
+}
+
+int AppDriver::listSelection() const {
+    return static_cast<int>(SendMessageW(GetDlgItem(main_, 1012), LB_GETCURSEL, 0, 0));
+}
+
+void AppDriver::selectListEntry(int index) const {
+    HWND list = GetDlgItem(main_, 1012);
+    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageW(main_, WM_COMMAND, MAKEWPARAM(1012, LBN_SELCHANGE),
+                 reinterpret_cast<LPARAM>(list));
+}
+
+std::string AppDriver::fileDialogField(HWND dialog) {
+    return textOf(fileNameField(dialog));
+}
+
+bool AppDriver::answerFileDialog(HWND dialog, const std::string& path) {
+    HWND field = fileNameField(dialog);
+    if (!field) return false;
+    SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    return waitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
+}
+
+DWORD AppDriver::close() {
+    PostMessageA(main_, WM_CLOSE, 0, 0);
+    DWORD code = STILL_ACTIVE;
+    if (WaitForSingleObject(process_.hProcess, 10000) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process_.hProcess, &code);
+    }
+    return code;
+}
+
+RECT screenRectOf(HWND window, int id) {
+    RECT rect{};
+    GetWindowRect(GetDlgItem(window, id), &rect);
+    return rect;
+}
+
+std::vector<std::uint32_t> capturePixels(const RECT& r) {
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) *
+                                      static_cast<std::size_t>(height));
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+    GdiFlush();
+    const auto* source = static_cast<const std::uint32_t*>(bits);
+    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = source[i] & 0x00FFFFFF;
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+}  // namespace ferrovel::gui

@@ -1,0 +1,77 @@
+// Drives the real window program from another process under the same
+// window system: starts it, finds its windows, presses its buttons, answers
+// its dialogs and reads what it shows.
+#pragma once
+
+#include <windows.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace ferrovel::gui {
+
+// Where the program under test is; set from the command line of the tests.
+extern std::string programPath;
+
+class AppDriver {
+public:
+    // Starts the program with optional arguments and waits for its main window.
+    explicit AppDriver(const std::string& arguments = std::string());
+    ~AppDriver();
+    AppDriver(const AppDriver&) = delete;
+    AppDriver& operator=(const AppDriver&) = delete;
+
+    HWND mainWindow() const { return main_; }
+    bool started() const { return main_ != nullptr; }
+
+    // Presses a button without waiting for what it opens.
+    void press(int id) const;
+    // Presses a button of another window (a dialog) without waiting.
+    static void press(HWND window, int id);
+
+    // A visible top-level dialog of the program with this caption, waited for.
+    HWND waitForDialog(const std::string& caption, int timeoutMs = 5000) const;
+    // True when no dialog of that caption is showing (after a short grace period).
+    bool noDialog(const std::string& caption, int graceMs = 300) const;
+
+    // Text of a message box (its text control) and dismisses it with OK.
+    std::string takeMessage(const std::string& caption) const;
+
+    std::string text(int id) const;
+    std::string title() const;
+    std::vector<std::string> listEntries() const;
+    int listSelection() const;
+    void selectListEntry(int index) const;  // as a click: selection change notified
+
+    // Answers a file dialog: types the path into its file field and presses OK.
+    static bool answerFileDialog(HWND dialog, const std::string& path);
+    static std::string fileDialogField(HWND dialog);
+
+    // Closes the main window and returns the program's exit code.
+    DWORD close();
+
+    // Waits until pred() holds or the timeout passes.
+    template <typename Pred>
+    static bool waitUntil(Pred pred, int timeoutMs = 5000) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+        while (std::chrono::steady_clock::now() < end) {
+            if (pred()) return true;
+            Sleep(20);
+        }
+        return pred();
+    }
+
+private:
+    PROCESS_INFORMATION process_{};
+    HANDLE job_ = nullptr;
+    HWND main_ = nullptr;
+};
+
+// The screen's pixels of a rectangle in screen coordinates, 0x00RRGGBB each.
+std::vector<std::uint32_t> capturePixels(const RECT& screenRect);
+
+// A child control's rectangle in screen coordinates.
+RECT screenRectOf(HWND window, int id);
+
+}  // namespace ferrovel::gui

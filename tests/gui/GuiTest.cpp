@@ -1,0 +1,345 @@
+// End-to-end tests of the window program: the real program, its real
+// controls and dialogs, driven from this process.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+#include "app/Export.h"
+#include "database/Catalogue.h"
+#include "tests/TestSupport.h"
+#include "tests/fixtures/DemoDatabase.h"
+#include "tests/gui/AppDriver.h"
+
+namespace ferrovel::gui {
+namespace {
+
+constexpr const char* kAppTitle = "Ferrovel Image Manager";
+constexpr const char* kNeedsImages =
+    "Please create or load a non-empty Brushwick-format database file and select an\n"
+    "image before choosing this operation.";
+
+std::string demoPath() {
+    static const std::string path = testing::writeScratchFile("demo.pdb", fixtures::demoDatabase());
+    return path;
+}
+
+std::string quoted(const std::string& path) {
+    return "\"" + path + "\"";
+}
+
+long fileSize(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return -1;
+    std::fseek(file, 0, SEEK_END);
+    const long size = std::ftell(file);
+    std::fclose(file);
+    return size;
+}
+
+bool fileExists(const std::string& path) {
+    return fileSize(path) >= 0;
+}
+
+void deleteKey(const char* path) {
+    RegDeleteTreeA(HKEY_CURRENT_USER, path);
+}
+
+void setPathValue(const char* key, const std::string& folder) {
+    HKEY handle = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
+                    nullptr);
+    RegSetValueExA(handle, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                   static_cast<DWORD>(folder.size() + 1));
+    RegCloseKey(handle);
+}
+
+// The preview as the program must draw it: the image fitted into the frame
+// less 4 pixels a side, top-left, nearest neighbour, white elsewhere.
+std::vector<std::uint32_t> expectedPreview(const std::string& database, int index, int width,
+                                           int height) {
+    std::FILE* file = std::fopen(database.c_str(), "rb");
+    RgbImage image;
+    composeImage(file, static_cast<std::int16_t>(index), image);
+    std::fclose(file);
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width * height), 0xFFFFFF);
+    int drawnW = width, drawnH = height;
+    if (height * image.width > width * image.height) {
+        drawnH = width * image.height / image.width;
+    } else {
+        drawnW = height * image.width / image.height;
+    }
+    for (int i = 0; i < drawnH; ++i) {
+        for (int j = 0; j < drawnW; ++j) {
+            const std::vector<int> rgb =
+                testing::pixelAt(image, j * image.width / drawnW, i * image.height / drawnH);
+            pixels[static_cast<std::size_t>(i * width + j)] =
+                static_cast<std::uint32_t>(rgb[0] << 16 | rgb[1] << 8 | rgb[2]);
+        }
+    }
+    return pixels;
+}
+
+RECT previewOnScreen(const AppDriver& app) {
+    RECT rect = screenRectOf(app.mainWindow(), 1015);
+    InflateRect(&rect, -4, -4);
+    return rect;
+}
+
+int countDifferences(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b) {
+    int differences = 0;
+    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i) differences += a[i] != b[i];
+    return differences +
+           static_cast<int>(a.size() > b.size() ? a.size() - b.size() : b.size() - a.size());
+}
+
+TEST(Window, StartsEmptyGuardsItsCommandsAndClosesWithZero) {
+    AppDriver app;
+    ASSERT_TRUE(app.started());
+    EXPECT_EQ(app.title(), kAppTitle);
+    EXPECT_EQ(app.text(1002), "");
+    EXPECT_TRUE(app.listEntries().empty());
+    // "No Images Loaded": white with a black outline and black text.
+    const RECT preview = previewOnScreen(app);
+    const int width = preview.right - preview.left;
+    std::vector<std::uint32_t> pixels;
+    AppDriver::waitUntil(
+        [&] {
+            pixels = capturePixels(preview);
+            return pixels[0] == 0 && pixels[static_cast<std::size_t>(width * 5 + 5)] == 0xFFFFFF;
+        },
+        2000);
+    EXPECT_EQ(pixels[0], 0x000000u);
+    EXPECT_EQ(pixels[static_cast<std::size_t>(width * 5 + 5)], 0xFFFFFFu);
+    int black = 0;
+    for (int y = 10; y < 30; ++y)
+        for (int x = 10; x < 100; ++x)
+            black += pixels[static_cast<std::size_t>(y * width + x)] == 0;
+    EXPECT_GT(black, 20) << "no text drawn";
+
+    for (int command : {1008, 1017, 1007, 1014}) {
+        app.press(command);
+        EXPECT_EQ(app.takeMessage("Message"), kNeedsImages) << "command " << command;
+    }
+    app.press(1006);
+    EXPECT_EQ(
+        app.takeMessage("Message"),
+        "Please create or load a Brushwick-format database file before choosing this operation.");
+    app.press(1011);
+    EXPECT_EQ(app.takeMessage("Ferrovel Image Manager Help").substr(0, 40),
+              "Use this utility to view add, print, or ");
+    app.press(1010);
+    EXPECT_NE(app.takeMessage("About Ferrovel Image Manager").find("Ferrovel Image Manager"),
+              std::string::npos);
+    EXPECT_EQ(app.close(), 0u);
+}
+
+TEST(Window, ClosesThroughItsSystemMenu) {
+    AppDriver app;
+    ASSERT_TRUE(app.started());
+    PostMessageA(app.mainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    DWORD code = 1;
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return !IsWindow(app.mainWindow()); }, 10000));
+    code = app.close();
+    EXPECT_EQ(code, 0u);
+}
+
+TEST(Window, ShowsTheDatabaseItsListDetailsAndPreview) {
+    AppDriver app(quoted(demoPath()));
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 6; }));
+    EXPECT_EQ(app.text(1002), demoPath());
+    EXPECT_EQ(app.listEntries(), (std::vector<std::string>{"Rings", "Four grays", "Gray ramp",
+                                                           "Palette", "Sunset", "Balloon"}));
+    EXPECT_EQ(app.listSelection(), 0);
+    EXPECT_EQ(app.text(1009), "File Size: " + std::to_string(fileSize(demoPath())) +
+                                  " bytes\r\nDatabase Records: 10\r\nImages: 6");
+    EXPECT_EQ(app.text(1013),
+              "Image Size: 160 x 160 x 1 layer \r\nFormat: 1 bits\r\nFile Size: 3200 bytes");
+    app.selectListEntry(5);
+    EXPECT_EQ(app.text(1013).substr(0, 34), "Image Size: 160 x 160 x 2 layers\r\n");
+
+    // The preview's pixels on screen against the image fitted by rule.
+    const RECT preview = previewOnScreen(app);
+    const int width = preview.right - preview.left, height = preview.bottom - preview.top;
+    for (int index : {4, 5, 0}) {
+        app.selectListEntry(index);
+        const std::vector<std::uint32_t> expected =
+            expectedPreview(demoPath(), index, width, height);
+        // The window system may still be repainting the frame: look again for a moment.
+        int differences = -1;
+        AppDriver::waitUntil(
+            [&] { return (differences = countDifferences(capturePixels(preview), expected)) == 0; },
+            2000);
+        EXPECT_EQ(differences, 0) << "image " << index;
+    }
+}
+
+TEST(Window, ReportsAFileThatIsNoDatabaseWithTwoMessages) {
+    const std::string path =
+        testing::writeScratchFile("not-a-database.pdb", std::vector<std::uint8_t>(200, 'x'));
+    AppDriver app(quoted(path));
+    ASSERT_TRUE(app.started());
+    EXPECT_EQ(app.takeMessage("File Format Error"),
+              "File is not a valid Brushwick image database.");
+    EXPECT_EQ(app.takeMessage("File I/O Error"), "Error opening database file.");
+    EXPECT_TRUE(app.listEntries().empty());
+}
+
+TEST(Window, NewCreatesAnEmptyDatabaseAndProposesItNextTime) {
+    const std::string path = testing::scratchPath("created.pdb");
+    testing::writeScratchFile("created.pdb",
+                              fixtures::demoDatabase());  // replaced without a question
+    AppDriver app;
+    ASSERT_TRUE(app.started());
+    app.press(1005);
+    HWND dialog = app.waitForDialog("Create New Database");
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(AppDriver::answerFileDialog(dialog, path));
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.text(1002) == path; }));
+    EXPECT_EQ(fileSize(path), 80);
+    EXPECT_TRUE(app.listEntries().empty());
+    EXPECT_EQ(app.text(1009), "File Size: 80 bytes\r\nDatabase Records: 0\r\nImages: 0");
+
+    app.press(1005);
+    dialog = app.waitForDialog("Create New Database");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_NE(AppDriver::fileDialogField(dialog).find("created"), std::string::npos);
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(app.noDialog("Create New Database"));
+    EXPECT_EQ(app.text(1002), path);
+}
+
+// The name of the scratch folder, as a dialog shows it.
+std::string scratchFolderName() {
+    std::string folder = testing::scratchPath("");
+    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+    return folder.substr(folder.find_last_of("\\/") + 1);
+}
+
+// The folder a file dialog shows in its "Look in" box.
+std::string lookInFolder(HWND dialog) {
+    char text[512] = {};
+    SendMessageA(GetDlgItem(dialog, 0x471), WM_GETTEXT, sizeof text,
+                 reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+// Presses Load and returns the folder its dialog starts in; the dialog stays open.
+std::string loadStartFolder(const AppDriver& app, HWND& dialog) {
+    app.press(1003);
+    dialog = app.waitForDialog("Load Database");
+    return dialog ? lookInFolder(dialog) : "<no dialog>";
+}
+
+TEST(Window, LoadStartsInThePalmDesktopFolderAndOpensTheChosenFile) {
+    const char* first = "Software\\U.S. Robotics";
+    const char* second = "Software\\3Com";
+    const std::string palmA = testing::scratchPath("palm-a"),
+                      palmB = testing::scratchPath("palm-b");
+    CreateDirectoryA(palmA.c_str(), nullptr);
+    CreateDirectoryA(palmB.c_str(), nullptr);
+    deleteKey(first);
+    deleteKey(second);
+    AppDriver app;
+    ASSERT_TRUE(app.started());
+    HWND dialog = nullptr;
+    const std::string withoutKeys = loadStartFolder(app, dialog);
+    EXPECT_EQ(withoutKeys.substr(withoutKeys.size() - 2), ":)") << withoutKeys;  // a drive's root
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(app.noDialog("Load Database"));
+    EXPECT_EQ(app.text(1002), "");  // cancelling leaves no database current
+
+    setPathValue("Software\\3Com\\Palm Desktop\\Core", palmB);
+    EXPECT_EQ(loadStartFolder(app, dialog), "palm-b");
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(app.noDialog("Load Database"));
+    setPathValue("Software\\U.S. Robotics\\Pilot Desktop\\Core", palmA);
+    EXPECT_EQ(loadStartFolder(app, dialog), "palm-a");  // the first key wins
+
+    ASSERT_TRUE(AppDriver::answerFileDialog(dialog, demoPath()));
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 6; }));
+    EXPECT_EQ(app.text(1002), demoPath());
+    // With a database current, Load starts at it.
+    EXPECT_EQ(loadStartFolder(app, dialog), scratchFolderName());
+    EXPECT_EQ(AppDriver::fileDialogField(dialog), "demo.pdb");
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    deleteKey(first);
+    deleteKey(second);
+}
+
+TEST(Window, ExportsNumberedNamedAndKeepsTheModeWhenClosed) {
+    AppDriver app(quoted(demoPath()));
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 6; }));
+    const std::string folder = testing::scratchPath("");
+
+    app.press(1007);
+    HWND modes = app.waitForDialog("Export Image(s)");
+    ASSERT_NE(modes, nullptr);
+    PostMessageA(modes, WM_COMMAND, IDCANCEL, 0);  // Escape is ignored
+    EXPECT_FALSE(app.noDialog("Export Image(s)"));
+    AppDriver::press(modes, 3);
+    HWND save = app.waitForDialog("Save images starting with the base filename...");
+    ASSERT_NE(save, nullptr);
+    ASSERT_TRUE(AppDriver::answerFileDialog(save, folder + "pics.bmp"));
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return fileExists(folder + "pics005.bmp"); }));
+    EXPECT_TRUE(AppDriver::waitUntil([&] { return app.title() == kAppTitle; }));
+    EXPECT_EQ(fileSize(folder + "pics004.bmp"), 54 + 320 * 3 * 200);
+
+    for (const char* second : {"", " [2]"}) {
+        app.press(1007);
+        modes = app.waitForDialog("Export Image(s)");
+        ASSERT_NE(modes, nullptr);
+        AppDriver::press(modes, 4);
+        save = app.waitForDialog("Save images without labels as the base filename...");
+        ASSERT_NE(save, nullptr);
+        ASSERT_TRUE(AppDriver::answerFileDialog(save, folder + "named.bmp"));
+        EXPECT_TRUE(
+            AppDriver::waitUntil([&] { return fileExists(folder + "Balloon" + second + ".bmp"); }));
+    }
+
+    // Closing the mode dialog goes on with the previous mode.
+    app.press(1007);
+    modes = app.waitForDialog("Export Image(s)");
+    ASSERT_NE(modes, nullptr);
+    PostMessageA(modes, WM_CLOSE, 0, 0);
+    save = app.waitForDialog("Save images without labels as the base filename...");
+    ASSERT_NE(save, nullptr);
+    PostMessageA(save, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(app.noDialog("Save images without labels as the base filename..."));
+
+    app.press(1007);
+    modes = app.waitForDialog("Export Image(s)");
+    ASSERT_NE(modes, nullptr);
+    AppDriver::press(modes, 1022);
+    EXPECT_TRUE(app.noDialog("Save current image as..."));
+}
+
+TEST(Window, ExportToAFolderThatDoesNotExistSaysSo) {
+    AppDriver app(quoted(demoPath()));
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 6; }));
+    app.press(1007);
+    HWND modes = app.waitForDialog("Export Image(s)");
+    ASSERT_NE(modes, nullptr);
+    AppDriver::press(modes, 1026);
+    HWND save = app.waitForDialog("Save current image as...");
+    ASSERT_NE(save, nullptr);
+    AppDriver::answerFileDialog(save, testing::scratchPath("no-such-folder\\one.bmp"));
+    EXPECT_EQ(app.takeMessage("Image Export"), "Could not open target image for write.");
+}
+
+}  // namespace
+}  // namespace ferrovel::gui
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string folder(self);
+    folder.resize(folder.find_last_of("\\/") + 1);
+    ferrovel::gui::programPath = folder + "ImageManager.exe";
+    return RUN_ALL_TESTS();
+}
