@@ -44,10 +44,9 @@ test-sanitize: bootstrap $(SANITIZE)/build.ninja
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
 
-# Until the window program exists, this shows the demo database with imagedb.
-run: native
-	$(NATIVE)/bin/imagedb info $(NATIVE)/demo/demo.pdb
-	$(NATIVE)/bin/imagedb list $(NATIVE)/demo/demo.pdb
+# The window program on the demo database (under Wine here).
+run: native win32
+	scripts/run $(WIN32) $(NATIVE)/demo/demo.pdb
 
 bench: native
 	$(NATIVE)/bin/ferrovel_bench

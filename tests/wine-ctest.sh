@@ -9,19 +9,8 @@
 # down at the end.
 set -eu
 BUILD=$(cd "$1" && pwd); shift
-export WINEPREFIX="$BUILD/wineprefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "wine-ctest: creating the Wine prefix in $WINEPREFIX"
-  wineboot -i >/dev/null 2>&1
-  # Without this every closed window stalls for two seconds.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-  # Debian's Wine does not find its own fonts unless they are in the prefix.
-  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
-  cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
-  # This server had no display: it must be gone before the run under Xvfb.
-  wineserver -w
-fi
+. "$(dirname "$0")/../scripts/wine-prefix.sh"
+use_wine_prefix "$BUILD"
 
 exec xvfb-run -a -s '-screen 0 1024x768x24' sh -c '
   wineserver -p
