@@ -100,6 +100,7 @@ bool writeRewritten(std::FILE* work, std::uint64_t workSize, std::FILE* database
 enum class Match { Unrelated, Partial, Complete };
 
 bool sameBytes(std::FILE* file, const std::uint8_t* expected, std::size_t count) {
+    if (count == 0) return true;
     std::vector<std::uint8_t> got(count);
     return std::fread(got.data(), 1, count, file) == count &&
            std::memcmp(got.data(), expected, count) == 0;
