@@ -3,8 +3,10 @@
 #include "app/DatabaseView.h"
 #include "app/ExportCommand.h"
 #include "app/FileCommands.h"
+#include "app/Print.h"
 #include "app/WinUtil.h"
 #include "app/resource.h"
+#include "install/InstallCommand.h"
 
 namespace ferrovel {
 namespace {
@@ -90,10 +92,13 @@ void runCommand(AppState& state, int id, int notification) {
             notAvailable("Pasting from the clipboard");
             break;
         case IDC_PRINT:
-            guardedNotAvailable(state, "Printing");
+            if (!hasImages(state)) return void(showMessage(kNeedsImages, kMessageCaption));
+            printCommand(state);
+            SetWindowTextA(state.mainWindow, kAppTitle);
             break;
         case IDC_INSTALL:
-            guardedNotAvailable(state, "Installing");
+            if (!hasImages(state)) return void(showMessage(kNeedsImages, kMessageCaption));
+            installCommand(state);
             break;
         case IDC_HELP_BUTTON:
             showMessage(kHelpText, kHelpCaption);

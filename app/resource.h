@@ -3,6 +3,7 @@
 #pragma once
 
 #define IDD_MAIN 106
+#define IDD_PRINTING 111
 #define IDD_EXPORT 113
 #define IDI_APP 105
 
@@ -28,3 +29,12 @@
 #define IDC_EXPORT_NUMBERED 3
 #define IDC_EXPORT_NAMED 4
 #define IDC_EXPORT_CANCEL 1022
+
+// Printing Image dialog.
+#define IDC_PRINT_CANCEL 1022
+
+// Install Database to Handheld (the user chooser).
+#define IDD_CHOOSE_USER 112
+#define IDC_USER_LIST 1024
+#define IDC_USER_OK 1023
+#define IDC_USER_CANCEL 1022

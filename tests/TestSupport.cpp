@@ -31,9 +31,21 @@ std::string writeScratchFile(const std::string& name, const std::vector<std::uin
     return path;
 }
 
-std::vector<int> pixelAt(const RgbImage& image, int x, int y) {
-    const std::size_t at = (static_cast<std::size_t>(y) * image.width + x) * 3;
-    return {image.pixels[at], image.pixels[at + 1], image.pixels[at + 2]};
+std::string freshFolder(const std::string& name) {
+    const std::string folder = scratchPath(name);
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return folder + "/";
+}
+
+RgbImage gradient(int width, int height) {
+    RgbImage image{static_cast<std::int16_t>(width), static_cast<std::int16_t>(height), {}};
+    for (int i = 0; i < width * height; ++i) {
+        const int x = i % width, y = i / width;
+        for (int v : {x * 255 / width, y * 255 / height, (x + 3 * y) * 5})
+            image.pixels.push_back(static_cast<std::uint8_t>(v));
+    }
+    return image;
 }
 
 }  // namespace ferrovel::testing

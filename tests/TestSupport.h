@@ -13,10 +13,20 @@ namespace ferrovel::testing {
 // A path inside this process's scratch folder (created on first use).
 std::string scratchPath(const std::string& name);
 
+// An empty folder of that name in the scratch folder, with a trailing "/".
+std::string freshFolder(const std::string& name);
+
 // Writes bytes to a scratch file and returns its path.
 std::string writeScratchFile(const std::string& name, const std::vector<std::uint8_t>& bytes);
 
-// The red, green and blue bytes of pixel (x, y).
-std::vector<int> pixelAt(const RgbImage& image, int x, int y);
+// The three bytes of pixel (x, y), in the image's own channel order.
+template <typename Image>
+std::vector<int> pixelAt(const Image& image, int x, int y) {
+    const std::size_t at = (static_cast<std::size_t>(y) * image.width + x) * 3;
+    return {image.pixels[at], image.pixels[at + 1], image.pixels[at + 2]};
+}
+
+// Red across, green down, blue along the diagonals: many different colours.
+RgbImage gradient(int width, int height);
 
 }  // namespace ferrovel::testing

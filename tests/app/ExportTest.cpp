@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <set>
 
 #include "app/Export.h"
 #include "interchange/Bmp.h"
-#include "tests/TestSupport.h"
-#include "tests/fixtures/DatabaseBuilder.h"
+#include "tests/database/DatabaseTestSupport.h"
 
 namespace ferrovel {
 namespace {
@@ -52,33 +50,34 @@ TEST(ExportPath, NumberedPathsDropABmpEndingAndAddTheIndex) {
 TEST(ExportPath, NamedPathsPutTheImageNameInTheChosenFolder) {
     Recorder recorder;
     const ExportHooks hooks = hooksFor(recorder, true);
-    const std::string chosen = R"(C:\Out\x.bmp)";
-    EXPECT_EQ(namedExportPath(chosen, "Sunset", hooks), R"(C:\Out\Sunset.bmp)");
-    EXPECT_EQ(namedExportPath(chosen, "Tree/1", hooks), R"(C:\Out\Tree_1.bmp)");
-    EXPECT_EQ(namedExportPath(chosen, "", hooks), chosen);
-    EXPECT_EQ(namedExportPath(chosen, "Photo.BMP", hooks), R"(C:\Out\Photo.BMP)");
-    EXPECT_EQ(namedExportPath(chosen, std::string(32, 'a') + "bbbbbbbb", hooks),
+    const auto named = [&hooks](const std::string& name) {
+        return namedExportPath(R"(C:\Out\x.bmp)", name, hooks);
+    };
+    EXPECT_EQ(named("Sunset"), R"(C:\Out\Sunset.bmp)");
+    EXPECT_EQ(named("Tree/1"), R"(C:\Out\Tree_1.bmp)");
+    EXPECT_EQ(named(""), R"(C:\Out\x.bmp)");
+    EXPECT_EQ(named("Photo.BMP"), R"(C:\Out\Photo.BMP)");
+    EXPECT_EQ(named(std::string(32, 'a') + "bbbbbbbb"),
               R"(C:\Out\)" + std::string(32, 'a') + ".bmp");
+    EXPECT_EQ(named("AUX.bmp"), R"(C:\Out\_AUX.bmp)");
     EXPECT_EQ(namedExportPath("out/x.bmp", "ab", hooks), "out/ab.bmp");
     EXPECT_EQ(namedExportPath("x.bmp", "ab", hooks), "ab.bmp");
 
     const std::string unsafe = std::string("a\"*/:<>?\\`{|}b") + "\x01\x1f\x80\xff ~!";
     EXPECT_EQ(fileNameFromImageName(unsafe), "a____________b____ ~!");
     for (const char* name : {"CON", "con.txt", "PRN", "Aux.bmp", "NUL", "LPT1", "COM9", "nul "})
-        EXPECT_EQ(fileNameFromImageName(name), std::string("_") + name) << name;
+        EXPECT_EQ(fileNameFromImageName(name), std::string("_") + name);
     for (const char* name : {"CONSOLE", "COM0", "LPT10", "COM", "xNUL"})
-        EXPECT_EQ(fileNameFromImageName(name), name) << name;
-    EXPECT_EQ(namedExportPath(chosen, "AUX.bmp", hooks), R"(C:\Out\_AUX.bmp)");
+        EXPECT_EQ(fileNameFromImageName(name), name);
 
     recorder.existing = {R"(C:\Out\Sunset.bmp)", R"(C:\Out\Photo.BMP)"};
-    EXPECT_EQ(namedExportPath(chosen, "Sunset", hooks), R"(C:\Out\Sunset [2].bmp)");
-    EXPECT_EQ(namedExportPath(chosen, "Photo.BMP", hooks), R"(C:\Out\Photo [2].bmp)");
+    EXPECT_EQ(named("Sunset"), R"(C:\Out\Sunset [2].bmp)");
+    EXPECT_EQ(named("Photo.BMP"), R"(C:\Out\Photo [2].bmp)");
     for (int n = 2; n <= 9; ++n)
-        recorder.existing.insert(R"(C:\Out\Sunset [)" + std::to_string(n) + "].bmp");
-    recorder.existing.erase(R"(C:\Out\Sunset [5].bmp)");
-    EXPECT_EQ(namedExportPath(chosen, "Sunset", hooks), R"(C:\Out\Sunset [5].bmp)");
+        if (n != 5) recorder.existing.insert(R"(C:\Out\Sunset [)" + std::to_string(n) + "].bmp");
+    EXPECT_EQ(named("Sunset"), R"(C:\Out\Sunset [5].bmp)");
     recorder.existing.insert(R"(C:\Out\Sunset [5].bmp)");
-    EXPECT_EQ(namedExportPath(chosen, "Sunset", hooks), R"(C:\Out\Sunset [9].bmp)");
+    EXPECT_EQ(named("Sunset"), R"(C:\Out\Sunset [9].bmp)");
 }
 
 // One 160 x 160 tile each, in 16 bits, of one colour.
@@ -88,32 +87,13 @@ const struct {
 } kImages[] = {{"Red", 248, 0, 0}, {"Tree/1", 0, 252, 0}, {"", 0, 0, 248}};
 
 std::string exportDatabase() {
-    std::vector<fixtures::FixtureRecord> records;
+    testing::Records records;
     for (const auto& image : kImages) {
-        fixtures::TiledImage tiled;
-        tiled.name = image.name;
-        tiled.valueAt = [&image](int, int, int) {
+        records += testing::tiles(image.name, 160, 160, [&image](int, int, int) {
             return fixtures::rgb565(image.red, image.green, image.blue);
-        };
-        for (auto& record : fixtures::tiledImageRecords(tiled)) records.push_back(record);
+        });
     }
     return testing::writeScratchFile("export.pdb", fixtures::buildDatabase("Export", records));
-}
-
-void expectImageFile(const std::string& path, int index) {
-    const BmpReadResult r = readBmp(path);
-    ASSERT_EQ(r.status, 0) << path;
-    const auto& image = kImages[index];
-    const std::vector<int> bgr{image.blue, image.green, image.red};
-    for (std::size_t at : {std::size_t{0}, std::size_t{(160 * 160 - 1) * 3}})
-        EXPECT_EQ(std::vector<int>(&r.canvas.pixels[at], &r.canvas.pixels[at] + 3), bgr) << path;
-}
-
-std::string freshFolder(const std::string& name) {
-    const std::string folder = scratchPath(name);
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    return folder + "/";
 }
 
 Recorder exported(const ExportRequest& request) {
@@ -122,28 +102,31 @@ Recorder exported(const ExportRequest& request) {
     return recorder;
 }
 
-TEST(ExportImages, WritesNumberedSelectedAndNamedFiles) {
-    const std::string database = exportDatabase();
-    const std::string numberedFolder = freshFolder("numbered");
-    const Recorder numbered = exported({database, numberedFolder + "P.bmp", kExportNumbered, 3, 1});
-    EXPECT_EQ(numbered.status, 0);
-    EXPECT_EQ(numbered.paths, (Paths{numberedFolder + "P000.bmp", numberedFolder + "P001.bmp",
-                                     numberedFolder + "P002.bmp"}));
-    EXPECT_EQ(numbered.written, (std::vector<int>{0, 1, 2}));
-    for (int i = 0; i < 3; ++i) expectImageFile(numbered.paths[static_cast<std::size_t>(i)], i);
+// The file holds image index of kImages, corner to corner.
+void expectImageFile(const std::string& path, int index) {
+    const BmpReadResult r = readBmp(path);
+    ASSERT_EQ(r.status, 0) << path;
+    const std::vector<int> bgr{kImages[index].blue, kImages[index].green, kImages[index].red};
+    EXPECT_EQ(testing::pixelAt(r.canvas, 0, 0), bgr) << path;
+    EXPECT_EQ(testing::pixelAt(r.canvas, 159, 159), bgr) << path;
+}
 
-    const std::string single = freshFolder("single") + "one.bmp";
+TEST(ExportImages, WritesTheSelectedImageAndNamedFilesBesideExistingOnes) {
+    const std::string database = exportDatabase();
+    const std::string single = testing::freshFolder("single") + "one.bmp";
     const Recorder selected = exported({database, single, kExportSelected, 3, 1});
     EXPECT_EQ(selected.paths, Paths{single});
     EXPECT_EQ(selected.written, std::vector<int>{1});
     expectImageFile(single, 1);
 
     // Without a fileExists hook the loop looks at the disk, where Red.bmp is.
-    const std::string namedFolder = freshFolder("named");
-    fixtures::writeFileBytes(namedFolder + "Red.bmp", {1});
-    const Recorder named = exported({database, namedFolder + "x.bmp", kExportByName, 3, 0});
-    EXPECT_EQ(named.paths, (Paths{namedFolder + "Red [2].bmp", namedFolder + "Tree_1.bmp",
-                                  namedFolder + "x.bmp"}));
+    const std::string folder = testing::freshFolder("named");
+    fixtures::writeFileBytes(folder + "Red.bmp", {1});
+    const Recorder named = exported({database, folder + "x.bmp", kExportByName, 3, 0});
+    EXPECT_EQ(named.status, 0);
+    EXPECT_EQ(named.paths,
+              (Paths{folder + "Red [2].bmp", folder + "Tree_1.bmp", folder + "x.bmp"}));
+    EXPECT_EQ(named.written, (std::vector<int>{0, 1, 2}));
     for (int i = 0; i < 3; ++i) expectImageFile(named.paths[static_cast<std::size_t>(i)], i);
 }
 

@@ -4,13 +4,15 @@
 #include <sstream>
 
 #include "cli/Imagedb.h"
-#include "tests/TestSupport.h"
-#include "tests/fixtures/DatabaseBuilder.h"
+#include "database/Catalogue.h"
+#include "interchange/Bmp.h"
+#include "tests/database/DatabaseTestSupport.h"
 
 namespace ferrovel {
 namespace {
 
 using fixtures::Bytes;
+using fixtures::readFileBytes;
 using testing::scratchPath;
 using Args = std::vector<std::string>;
 
@@ -37,47 +39,62 @@ ToolRun run(const Args& args) {
     return {status, readBack(out), readBack(err)};
 }
 
-// A command line split at blanks; DB and OUT stand for the given files.
-Args words(const std::string& line, const std::string& db = "", const std::string& out = "") {
+// A command line split at blanks; DB, OUT and IN stand for the given files.
+Args words(const std::string& line, const std::string& db = "", const std::string& out = "",
+           const std::string& in = "") {
     Args args;
-    std::istringstream in(line);
-    for (std::string w; in >> w;) args.push_back(w == "DB" ? db : w == "OUT" ? out : w);
+    std::istringstream words(line);
+    for (std::string w; words >> w;)
+        args.push_back(w == "DB" ? db : w == "OUT" ? out : w == "IN" ? in : w);
     return args;
 }
 
 // Three 16-bit images: one tile, two tiles across, one tile with an awkward name.
 std::string toolDatabase() {
-    std::vector<fixtures::FixtureRecord> records;
-    const std::pair<std::string, int> images[] = {
-        {"Sunset", 20}, {"Two tiles", 200}, {"Say \"hi\" caf\xE9", 20}};
-    for (const auto& [name, width] : images) {
-        fixtures::TiledImage tiled;
-        tiled.name = name;
-        tiled.width = width;
-        tiled.height = 10;
-        tiled.valueAt = [](int, int x, int) { return fixtures::rgb565(x, 0, 0); };
-        for (auto& record : fixtures::tiledImageRecords(tiled)) records.push_back(record);
-    }
+    testing::Records records;
+    for (const auto& [name, width] : {std::pair<std::string, int>{"Sunset", 20},
+                                      {"Two tiles", 200},
+                                      {"Say \"hi\" caf\xE9", 20}})
+        records += testing::tiles(name, width, 10,
+                                  [](int, int x, int) { return fixtures::rgb565(x, 0, 0); });
     return testing::writeScratchFile("tool.pdb", fixtures::buildDatabase("Tool", records));
+}
+
+// A bitmap of a gradient picture.
+std::string bitmap(const std::string& name, int width, int height) {
+    const std::string path = scratchPath(name);
+    EXPECT_EQ(writeBmp(path, testing::gradient(width, height)), 0);
+    return path;
+}
+
+// "name WxH; " for every image of the database.
+std::string images(const std::string& database) {
+    const testing::OpenFile file(std::fopen(database.c_str(), "rb"));
+    std::string text;
+    for (const CatalogueEntry& entry : listCatalogue(file.get())) {
+        text += entry.name + " " + std::to_string(entry.info.width) + "x" +
+                std::to_string(entry.info.height) + "; ";
+    }
+    return text;
 }
 
 TEST(Imagedb, NewCreatesAnEmptyDatabaseAndInfoDescribesIt) {
     const std::string path = scratchPath("new.pdb");
     std::remove(path.c_str());
     EXPECT_EQ(run({"new", path}).status, kExitOk);
-    EXPECT_EQ(fixtures::readFileBytes(path).size(), 80u);
+    EXPECT_EQ(readFileBytes(path).size(), 80u);
     fixtures::writeFileBytes(path, Bytes(10, 'x'));
     const ToolRun refused = run({"new", path});
     EXPECT_EQ(refused.status, kExitFailed);
     EXPECT_NE(refused.err.find("--force"), std::string::npos) << refused.err;
-    EXPECT_EQ(fixtures::readFileBytes(path), Bytes(10, 'x'));
+    EXPECT_EQ(readFileBytes(path), Bytes(10, 'x'));
     EXPECT_EQ(run({"new", "--force", path}).status, kExitOk);
     EXPECT_EQ(run({"info", path}).out, "File Size: 80 bytes\nDatabase Records: 0\nImages: 0\n");
 
     const std::string tool = toolDatabase();
     const ToolRun info = run({"info", tool});
     EXPECT_EQ(info.status, kExitOk) << info.err;
-    EXPECT_EQ(info.out, "File Size: " + std::to_string(fixtures::readFileBytes(tool).size()) +
+    EXPECT_EQ(info.out, "File Size: " + std::to_string(readFileBytes(tool).size()) +
                             " bytes\nDatabase Records: 4\nImages: 3\n");
 }
 
@@ -101,9 +118,7 @@ TEST(Imagedb, ListShowsEveryImageAsTextAndAsJson) {
 }
 
 TEST(Imagedb, ExportPrintsWhatItWrote) {
-    const std::string path = toolDatabase(), folder = scratchPath("tool-out") + "/";
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
+    const std::string path = toolDatabase(), folder = testing::freshFolder("tool-out");
     const std::string out = folder + "pic.bmp";
     EXPECT_EQ(run({"export", path, out, "--index", "2"}).out, "wrote image 2 to " + out + "\n");
     EXPECT_TRUE(std::filesystem::exists(out));
@@ -125,10 +140,12 @@ TEST(Imagedb, ExportPrintsWhatItWrote) {
 
 TEST(Imagedb, RefusesFilesThatAreNotSoundDatabases) {
     const std::string junk = testing::writeScratchFile("junk.pdb", Bytes(100, 'j'));
-    const ToolRun notOurs = run({"list", junk});
-    EXPECT_EQ(notOurs.status, kExitFailed);
-    EXPECT_EQ(notOurs.err,
-              "imagedb: " + junk + ": File is not a valid Brushwick image database.\n");
+    for (const char* line : {"list DB", "import DB IN"}) {
+        const ToolRun r = run(words(line, junk, "", bitmap("junk.bmp", 20, 20)));
+        EXPECT_EQ(r.status, kExitFailed);
+        EXPECT_EQ(r.err, "imagedb: " + junk + ": File is not a valid Brushwick image database.\n");
+    }
+    EXPECT_EQ(readFileBytes(junk), Bytes(100, 'j'));
     EXPECT_EQ(run({"info", scratchPath("no-such.pdb")}).status, kExitFailed);
 
     // Record 0 starts far past the end, record 1 has a negative width and
@@ -153,21 +170,24 @@ TEST(Imagedb, RefusesFilesThatAreNotSoundDatabases) {
     }
 }
 
-TEST(Imagedb, UsageErrorsExitWithTwoAndHelpWithZero) {
-    const std::string db = toolDatabase(), out = scratchPath("usage.bmp");
+TEST(Imagedb, UsageErrorsExitWithTwoAndChangeNothingAndHelpWithZero) {
+    const std::string db = testing::emptyDatabase("usage.pdb"), out = scratchPath("usage.bmp");
+    const std::string in = bitmap("usage.bmp", 20, 20);
     for (const char* line :
          {"", "frobnicate", "list DB --bogus", "info", "info DB DB", "new a.pdb b.pdb", "export DB",
           "export DB OUT --index", "export DB OUT --index 1 --all names", "export DB OUT --index x",
-          "export DB OUT --index -1", "export DB OUT --index 40000",
-          "export DB OUT --all sideways"}) {
-        const ToolRun r = run(words(line, db, out));
+          "export DB OUT --index -1", "export DB OUT --index 40000", "export DB OUT --all sideways",
+          "import DB IN IN --name Twice", "import DB IN --contrast 101",
+          "import DB IN --brightness -101", "import DB IN --format 3"}) {
+        const ToolRun r = run(words(line, db, out, in));
         EXPECT_EQ(r.status, kExitUsage) << line;
         EXPECT_EQ(r.err.rfind("imagedb: ", 0), 0u) << r.err;
         EXPECT_NE(r.err.find("usage: imagedb"), std::string::npos) << r.err;
     }
+    EXPECT_EQ(readFileBytes(db).size(), 80u);
     for (const char* line : {"--help", "help", "-h", "help frobnicate"})
         EXPECT_EQ(run(words(line)).out.rfind("usage: imagedb <command>", 0), 0u) << line;
-    for (const std::string command : {"new", "info", "list", "export"}) {
+    for (const std::string command : {"new", "info", "list", "import", "export"}) {
         for (const Args& args :
              std::vector<Args>{{command, "--help"}, {"help", command}, {command, db, "-h"}}) {
             const ToolRun r = run(args);
@@ -175,6 +195,66 @@ TEST(Imagedb, UsageErrorsExitWithTwoAndHelpWithZero) {
             EXPECT_EQ(r.out.rfind("usage: imagedb " + command + " ", 0), 0u) << r.out;
         }
     }
+}
+
+TEST(ImagedbImport, SixteenBitRoundTripStaysWithinQuantisation) {
+    const RgbImage picture = testing::gradient(160, 144);
+    const std::string db = testing::emptyDatabase("trip.pdb"), in = bitmap("trip.bmp", 160, 144);
+    const std::string out = scratchPath("trip-out.bmp");
+    const ToolRun imported = run({"import", db, in, "--format", "16", "--no-dither"});
+    ASSERT_EQ(imported.status, kExitOk) << imported.err;
+    ASSERT_EQ(run({"export", db, out}).status, kExitOk);
+    const BmpReadResult back = readBmp(out);
+    ASSERT_EQ(back.status, 0);
+    ASSERT_EQ(back.canvas.width, 160);
+    ASSERT_EQ(back.canvas.height, 160);  // a one-tile image comes out as its whole tile
+    // The neutral adjustment's integer HLS round trip moves a channel by -7
+    // to +6 (red by at most +3 up), then 5-6-5 drops up to 7 of red and blue
+    // and 3 of green. Over all 2^24 colours that gives the bounds below; this
+    // picture reaches red -12..1, green -9..4 and blue -12..5.
+    const int lowest[3] = {-14, -10, -14}, highest[3] = {3, 6, 6};
+    // Both are 160 wide: the picture's 144 rows line up with the top of the tile.
+    for (std::size_t pixel = 0; pixel < picture.pixels.size(); pixel += 3) {
+        for (int c = 0; c < 3; ++c) {
+            const int sent = picture.pixels[pixel + static_cast<std::size_t>(c)];
+            const int got = back.canvas.pixels[pixel + 2 - static_cast<std::size_t>(c)];
+            ASSERT_TRUE(got - sent >= lowest[c] && got - sent <= highest[c])
+                << "pixel " << pixel / 3 << " channel " << c << ": " << sent << " came back as "
+                << got;
+        }
+    }
+}
+
+TEST(ImagedbImport, SizeBoxesFitTheCanvasAndNamesComeFromTheFile) {
+    const std::string db = testing::emptyDatabase("sizes.pdb");
+    const std::string wide = bitmap("wide.bmp", 320, 240), tall = bitmap("tall.bmp", 240, 320);
+    const std::string small = bitmap("small.bmp", 100, 50);
+    for (const Args& options :
+         std::vector<Args>{{wide, "--size", "160x160"},
+                           {tall, "--size", "160x160", "--keep-proportions"},
+                           {wide, "--size", "160x160", "--stretch"},
+                           {wide, "--size", "200x100"},
+                           {small, "--size", "original"},
+                           {small, "--format", "8", "--contrast", "100", "--brightness", "-100"}}) {
+        Args args = {"import", db};
+        args.insert(args.end(), options.begin(), options.end());
+        const ToolRun r = run(args);
+        EXPECT_EQ(r.status, kExitOk) << r.err;
+    }
+    // A 100 x 50 bitmap lies on a canvas of 160 x 144.
+    EXPECT_EQ(images(db),
+              "wide 160x120; tall 120x160; wide 160x160; wide 133x100; small 160x144; "
+              "small 160x144; ");
+}
+
+TEST(ImagedbImport, AFileThatIsNoBitmapIsReportedAndSkipped) {
+    const std::string db = testing::emptyDatabase("skip.pdb");
+    const std::string first = bitmap("first.bmp", 20, 20), last = bitmap("last.bmp", 20, 20);
+    const std::string notes = testing::writeScratchFile("notes.bmp", Bytes(60, 'n'));
+    const ToolRun r = run({"import", db, first, notes, last});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_EQ(r.err.rfind("imagedb: " + notes + ": ", 0), 0u) << r.err;
+    EXPECT_EQ(images(db), "first 160x144; last 160x144; ");
 }
 
 }  // namespace

@@ -3,13 +3,17 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
+#include <set>
 
 #include "database/Append.h"
 #include "database/Catalogue.h"
-#include "database/Container.h"
 #include "database/ImageRecord.h"
-#include "database/WorkFile.h"
 #include "tests/database/DatabaseTestSupport.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace ferrovel {
 namespace {
@@ -17,6 +21,7 @@ namespace {
 using fixtures::Bytes;
 using fixtures::readFileBytes;
 using fixtures::writeFileBytes;
+using testing::emptyDatabase;
 
 std::uint32_t u32(const Bytes& b, std::size_t at) {
     return std::uint32_t{b[at]} << 24 | std::uint32_t{b[at + 1]} << 16 |
@@ -27,25 +32,12 @@ void putU32(Bytes& b, std::size_t at, std::uint32_t value) {
     for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
 }
 
-// An empty database at a scratch path, with no work file beside it.
-std::string emptyDatabase(const std::string& name) {
-    const std::string path = testing::scratchPath(name);
-    std::remove(workFilePath(path).c_str());
-    EXPECT_EQ(createEmptyDatabase(path), 0);
-    return path;
-}
-
 // Appends a 160 x 160 picture of one gray value, stored at width x height.
 std::int16_t append(const std::string& path, int width = 160, int height = 160, int bits = 1,
                     std::uint8_t value = 255) {
-    const BgrImage picture{160, 160, Bytes(160 * 160 * 3, value)};
-    AppendOptions options;
-    options.name = "Pic";
-    options.bits = static_cast<std::int16_t>(bits);
-    options.targetWidth = static_cast<std::int16_t>(width);
-    options.targetHeight = static_cast<std::int16_t>(height);
-    options.dither = 0;
-    return appendImage(path, picture, options);
+    AppendOptions options{"Pic", static_cast<std::int16_t>(width),
+                          static_cast<std::int16_t>(height), static_cast<std::int16_t>(bits), 0};
+    return appendImage(path, {160, 160, Bytes(160 * 160 * 3, value)}, options);
 }
 
 // A white tile as the fixture builder stores it, icons all zero. White is
@@ -62,22 +54,19 @@ TEST(AppendImage, WhiteTileRecordsMatchTheFixtureByteForByte) {
     // The record starts at 88, after the one entry. Blank tiles below 16 bits
     // are 25 repeat packets per 3200 bytes; 16-bit tiles are too long for the
     // encoder and stay raw. The label with its zero byte takes 21 bytes.
-    const struct {
-        int bits;
-        std::uint32_t pixelOffset, pixelSize;
-    } cases[] = {{1, 116, 50}, {2, 116, 100}, {4, 116, 200}, {8, 476, 400}, {16, 476, 51200}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.bits);
+    const int cases[][3] = {
+        {1, 116, 50}, {2, 116, 100}, {4, 116, 200}, {8, 476, 400}, {16, 476, 51200}};
+    for (const auto& [bits, pixelOffset, pixelSize] : cases) {
         const std::string path = emptyDatabase("white.pdb");
-        ASSERT_EQ(append(path, 160, 160, c.bits), 0);
+        ASSERT_EQ(append(path, 160, 160, bits), 0);
         const Bytes db = readFileBytes(path);
-        ASSERT_EQ(db.size(), 88 + c.pixelOffset + c.pixelSize + 21);
-        Bytes expected = fixtures::buildDatabase("white", {whiteTile(c.bits)});
+        ASSERT_EQ(db.size(), 88u + pixelOffset + pixelSize + 21) << bits;
+        Bytes expected = fixtures::buildDatabase("white", {whiteTile(bits)});
         // Not the colour icon: scaling down to 20 x 18 leaves rows of it at
         // 254, which the palette's checkerboard offset turns partly gray.
-        if (c.pixelOffset == 476)
+        if (pixelOffset == 476)
             std::copy(db.begin() + 204, db.begin() + 564, expected.begin() + 204);
-        EXPECT_EQ(db, expected);
+        EXPECT_EQ(db, expected) << bits;
     }
 }
 
@@ -114,27 +103,16 @@ TEST(AppendImage, TilesGoRowByRowWithBlankEdges) {
     ASSERT_EQ(readRecordCount(file.get()), 4);
     const char* const labels[] = {"#(0,0) - 161x100 Pic", "#(1,0) - 161x100 Pic",
                                   "#(0,0) - 100x300 Pic", "#(0,1) - 100x300 Pic"};
-    for (std::int16_t i = 0; i < 4; ++i) {
+    for (std::int16_t i = 0; i < 4; ++i)
         EXPECT_EQ(readRecordInfo(file.get(), i, true).label, labels[i]);
-    }
     // Only column 160 reaches the second tile; its row padding and the rest are blank.
-    const std::optional<RgbImage> edge = decodeRecord(file.get(), 1);
-    ASSERT_TRUE(edge);
-    const auto blackAtLeft = [](int x, int y) {
-        return testing::colourOf(1, x == 0 && y < 100 ? 1 : 0);
-    };
-    EXPECT_EQ(testing::firstMismatch(*edge, blackAtLeft), "");
-
-    std::int16_t images = 0;
-    ImageInfo info;
-    ASSERT_EQ(queryCatalogue(file.get(), 0, {&images, nullptr, &info}), 0);
-    EXPECT_EQ(images, 2);
-    EXPECT_EQ(info.width, 161);
-    EXPECT_EQ(info.height, 100);
+    EXPECT_EQ(testing::firstMismatch(
+                  *decodeRecord(file.get(), 1),
+                  [](int x, int y) { return testing::colourOf(1, x == 0 && y < 100 ? 1 : 0); }),
+              "");
     RgbImage composed;
     ASSERT_EQ(composeImage(file.get(), 1, composed), 0);
     EXPECT_EQ(composed.width, 100);
-    EXPECT_EQ(composed.height, 300);
     EXPECT_EQ(composed.pixels, Bytes(100 * 300 * 3, 0));
 }
 
@@ -174,54 +152,169 @@ TEST(WorkFile, PathReplacesOnlyTheExtension) {
     EXPECT_EQ(workFilePath("pics.old.pdb"), "pics.old$$$");
 }
 
-TEST(WorkFile, StaleWorkFileIsDeletedNotRestored) {
-    const std::string path = emptyDatabase("stale.pdb"), work = workFilePath(path);
-    const Bytes empty = readFileBytes(path);
-    ASSERT_EQ(append(path), 0);
-    const Bytes before = readFileBytes(path);
-    ASSERT_EQ(append(path), 0);
-    const Bytes expected = readFileBytes(path);
-    const Bytes unrelated = fixtures::buildDatabase("Other", {testing::makeRecord(1, 160, 160)});
-    // The state the database came from, another database, and no database at all.
-    for (const Bytes& stale : {empty, unrelated, Bytes(10, 'x')}) {
-        writeFileBytes(path, before);
-        writeFileBytes(work, stale);
-        ASSERT_EQ(append(path), 0);
-        EXPECT_EQ(readFileBytes(path), expected);
-        EXPECT_FALSE(std::filesystem::exists(work));
-    }
-}
-
-TEST(RecoverDatabase, UndoesUnfinishedRewritesAndKeepsFinishedOnes) {
+// A database cut off anywhere in its rewrite is put back from the work file;
+// a complete one keeps what it holds, and a stale work file is only deleted.
+TEST(RecoverDatabase, UndoesUnfinishedRewritesAndDropsStaleWork) {
     const std::string path = emptyDatabase("recover.pdb"), work = workFilePath(path);
+    const Bytes empty = readFileBytes(path);
     EXPECT_EQ(recoverDatabase(path), Recovery::NothingToDo);
     ASSERT_EQ(append(path), 0);
     const Bytes old = readFileBytes(path);
     ASSERT_EQ(append(path, 160, 160, 1, 0), 0);
     const Bytes rewritten = readFileBytes(path);
-
     std::remove(path.c_str());
     writeFileBytes(work, old);
     EXPECT_EQ(recoverDatabase(path), Recovery::DatabaseRestored);
     EXPECT_EQ(readFileBytes(path), old);
+    const auto recovered = [&](const Bytes& database, const Bytes& stale) {
+        writeFileBytes(path, database);
+        writeFileBytes(work, stale);
+        const Recovery recovery = recoverDatabase(path);
+        EXPECT_FALSE(std::filesystem::exists(work));
+        return recovery;
+    };
     // Every cut of the rewrite: in the header, the entries, the old records, the new record.
     for (std::size_t length = 0; length < rewritten.size(); ++length) {
-        writeFileBytes(path,
-                       Bytes(rewritten.begin(), rewritten.begin() + static_cast<long>(length)));
-        writeFileBytes(work, old);
-        ASSERT_EQ(recoverDatabase(path), Recovery::DatabaseRestored) << "cut at " << length;
+        ASSERT_EQ(
+            recovered(Bytes(rewritten.begin(), rewritten.begin() + static_cast<long>(length)), old),
+            Recovery::DatabaseRestored)
+            << "cut at " << length;
         ASSERT_EQ(readFileBytes(path), old) << "cut at " << length;
-        ASSERT_FALSE(std::filesystem::exists(work));
     }
     const Bytes unrelated = fixtures::buildDatabase("Other", {testing::makeRecord(1, 160, 160)});
     for (const Bytes& whole : {rewritten, unrelated}) {
-        writeFileBytes(path, whole);
-        writeFileBytes(work, old);
-        EXPECT_EQ(recoverDatabase(path), Recovery::StaleWorkRemoved);
+        EXPECT_EQ(recovered(whole, old), Recovery::StaleWorkRemoved);
         EXPECT_EQ(readFileBytes(path), whole);
+    }
+    // An append next to a stale work file deletes it and never restores it: the
+    // state the database came from, another database, and no database at all.
+    for (const Bytes& stale : {empty, unrelated, Bytes(10, 'x')}) {
+        writeFileBytes(path, old);
+        writeFileBytes(work, stale);
+        ASSERT_EQ(append(path, 160, 160, 1, 0), 0);
+        EXPECT_EQ(readFileBytes(path), rewritten);
         EXPECT_FALSE(std::filesystem::exists(work));
     }
 }
+
+constexpr int kTiles = 10;
+constexpr std::int16_t kWidth = kTiles * 160 - 159, kHeight = 8;
+
+// A clean append of ten 1-bit tiles in one row onto about 1 MB of records, so
+// that each rewrite copies the database in sixteen or so chunks. The picture
+// is 8 rows high, so preparing it costs next to nothing.
+struct Scene {
+    std::string path, work;
+    Bytes initial;
+    std::vector<Bytes> states;  // the database after j complete records, j = 0 .. kTiles
+    int steps = 0;              // hook calls of the whole append
+};
+
+std::int16_t appendPicture(const Scene& s) {
+    Bytes pixels(std::size_t{kWidth} * kHeight * 3);
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        pixels[i] = static_cast<std::uint8_t>(i / 21 * 37);
+    AppendOptions options;
+    options.targetWidth = kWidth;
+    options.targetHeight = kHeight;
+    return appendImage(s.path, {kWidth, kHeight, pixels}, options);
+}
+
+// Puts the database back as it was before the append, without a work file.
+void reset(const Scene& s) {
+    fixtures::writeFileBytes(s.path, s.initial);
+    std::remove(s.work.c_str());
+}
+
+std::int16_t appendFromStart(const Scene& s, AppendFaultHook hook, void* context) {
+    reset(s);
+    setAppendFaultHook(hook, context);
+    const std::int16_t status = appendPicture(s);
+    setAppendFaultHook(nullptr, nullptr);
+    return status;
+}
+
+// Counts the steps. A record's first step comes while no work file exists,
+// when the database stands complete with the records before it.
+bool recordStates(void* context, int) {
+    Scene& s = *static_cast<Scene*>(context);
+    ++s.steps;
+    if (!std::filesystem::exists(s.work)) s.states.push_back(readFileBytes(s.path));
+    return false;
+}
+
+const Scene& scene() {
+    static const Scene built = [] {
+        Scene s;
+        s.path = testing::scratchPath("fault.pdb");
+        s.work = workFilePath(s.path);
+        s.initial = fixtures::buildDatabase(
+            "Fault", std::vector<fixtures::FixtureRecord>(20, testing::makeRecord(16, 160, 160)));
+        EXPECT_EQ(appendFromStart(s, recordStates, &s), 0);
+        s.states.push_back(readFileBytes(s.path));
+        return s;
+    }();
+    EXPECT_EQ(built.states.size(), kTiles + 1u);
+    EXPECT_GE(built.steps, 200);
+    return built;
+}
+
+// After step k went wrong the database holds a complete state, never one
+// behind the states earlier steps left, and no work file is left over.
+::testing::AssertionResult holdsACompleteState(const Scene& s, int k, std::set<int>& seen) {
+    const auto at = std::find(s.states.begin(), s.states.end(), readFileBytes(s.path));
+    const int state = static_cast<int>(at - s.states.begin());
+    if (at == s.states.end() || state < *seen.rbegin() || std::filesystem::exists(s.work)) {
+        return ::testing::AssertionFailure()
+               << "step " << k << " leaves state " << state << " (" << kTiles + 1
+               << ": none) after " << *seen.rbegin() << ", or a work file";
+    }
+    seen.insert(state);
+    return ::testing::AssertionSuccess();
+}
+
+// Each step fails once in turn; over all of them every state turns up.
+TEST(AppendFault, AFailedStepLeavesACompleteDatabase) {
+    const Scene& s = scene();
+    std::set<int> seen = {0};
+    for (int k = 0; k <= s.steps; ++k) {
+        const std::int16_t status = appendFromStart(
+            s, [](void* context, int step) { return step == *static_cast<int*>(context); }, &k);
+        const bool failed =
+            status == kAppendWorkFileUnreadable || status == kAppendDatabaseUnwritable;
+        ASSERT_TRUE(k < s.steps ? failed : status == 0) << "step " << k << ": " << status;
+        ASSERT_TRUE(holdsACompleteState(s, k, seen));
+    }
+    EXPECT_EQ(seen.size(), kTiles + 1u);
+}
+
+#ifndef _WIN32
+// _exit drops what the stdio buffers of the open files hold, as a kill would.
+TEST(AppendFault, ADeathAtAnyStepIsRecovered) {
+    const Scene& s = scene();
+    std::set<int> seen = {0};
+    for (int k = 0; k <= s.steps; ++k) {
+        reset(s);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const auto die = [](void* context, int step) {
+                if (step == *static_cast<int*>(context)) _exit(3);
+                return false;
+            };
+            setAppendFaultHook(die, &k);
+            _exit(appendPicture(s) == 0 ? 0 : 4);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        ASSERT_EQ(WEXITSTATUS(status), k < s.steps ? 3 : 0) << "step " << k;
+        recoverDatabase(s.path);
+        ASSERT_TRUE(holdsACompleteState(s, k, seen));
+    }
+    EXPECT_EQ(seen.size(), kTiles + 1u);
+}
+#endif
 
 }  // namespace
 }  // namespace ferrovel

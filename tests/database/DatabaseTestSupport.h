@@ -2,16 +2,29 @@
 // colours the record formats define.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "database/Container.h"
 #include "database/Palette.h"
+#include "database/WorkFile.h"
 #include "tests/TestSupport.h"
 #include "tests/fixtures/DatabaseBuilder.h"
+
+namespace ferrovel::fixtures {
+
+inline std::vector<FixtureRecord>& operator+=(std::vector<FixtureRecord>& records,
+                                              const std::vector<FixtureRecord>& more) {
+    records.insert(records.end(), more.begin(), more.end());
+    return records;
+}
+
+}  // namespace ferrovel::fixtures
 
 namespace ferrovel::testing {
 
@@ -23,6 +36,33 @@ using OpenFile = std::unique_ptr<std::FILE, FileCloser>;
 // Writes bytes to a scratch file of that name and opens it "rb".
 inline OpenFile openScratch(const std::string& name, const fixtures::Bytes& bytes) {
     return OpenFile(std::fopen(writeScratchFile(name, bytes).c_str(), "rb"));
+}
+
+using Records = std::vector<fixtures::FixtureRecord>;
+
+inline OpenFile openDatabase(const std::string& name, const Records& records) {
+    return openScratch(name, fixtures::buildDatabase("Test", records));
+}
+
+// An empty database at a scratch path, with no work file beside it.
+inline std::string emptyDatabase(const std::string& name) {
+    const std::string path = scratchPath(name);
+    std::remove(workFilePath(path).c_str());
+    EXPECT_EQ(createEmptyDatabase(path), 0);
+    return path;
+}
+
+// The records of one picture cut into tiles and layers.
+inline Records tiles(const std::string& name, int width, int height,
+                     std::function<std::uint32_t(int layer, int x, int y)> valueAt, int layers = 1,
+                     bool compressed = false) {
+    fixtures::TiledImage image{name, width, height, 16, layers, compressed, false, valueAt};
+    return fixtures::tiledImageRecords(image);
+}
+
+// The next value of a small linear congruential generator.
+inline unsigned nextRandom(std::uint32_t& seed) {
+    return (seed = seed * 1103515245u + 12345u) >> 16;
 }
 
 // A record of the given format; without rows its pixel data is all zero bytes.
@@ -54,15 +94,13 @@ inline std::vector<int> colourOf(int bits, std::uint32_t value) {
 // The first pixel of image that differs from want(x, y), or "".
 inline std::string firstMismatch(const RgbImage& image,
                                  const std::function<std::vector<int>(int, int)>& want) {
-    const auto text = [](const std::vector<int>& c) {
-        return std::to_string(c[0]) + "," + std::to_string(c[1]) + "," + std::to_string(c[2]);
-    };
     for (int y = 0; y < image.height; ++y) {
         for (int x = 0; x < image.width; ++x) {
             const std::vector<int> got = pixelAt(image, x, y), expected = want(x, y);
             if (got != expected) {
-                return "pixel " + std::to_string(x) + "," + std::to_string(y) + " is " + text(got) +
-                       ", expected " + text(expected);
+                return "pixel " + std::to_string(x) + "," + std::to_string(y) + " is " +
+                       ::testing::PrintToString(got) + ", expected " +
+                       ::testing::PrintToString(expected);
             }
         }
     }

@@ -12,21 +12,19 @@ using fixtures::Bytes;
 using fixtures::FixtureRecord;
 using testing::firstMismatch;
 using testing::makeRecord;
-using testing::openScratch;
 
 std::optional<RgbImage> decodeOnly(const FixtureRecord& record, std::size_t fileBytes = SIZE_MAX) {
     Bytes database = fixtures::buildDatabase("Decode", {record});
     database.resize(std::min(fileBytes, database.size()));
-    return decodeRecord(openScratch("decode.pdb", database).get(), 0);
+    return decodeRecord(testing::openScratch("decode.pdb", database).get(), 0);
 }
 
 // Bytes with runs in them, so that compressing them gives both packet kinds.
 Bytes patternBytes(std::size_t count, std::uint32_t seed) {
     Bytes bytes(count);
     for (std::size_t i = 0; i < count; ++i) {
-        seed = seed * 1103515245u + 12345u;
-        const bool repeat = i > 0 && (seed >> 16) % 2 == 0;
-        bytes[i] = repeat ? bytes[i - 1] : static_cast<std::uint8_t>(seed >> 24);
+        const unsigned r = testing::nextRandom(seed);
+        bytes[i] = i > 0 && r % 2 == 0 ? bytes[i - 1] : static_cast<std::uint8_t>(r >> 8);
     }
     return bytes;
 }
@@ -38,8 +36,7 @@ auto storedColours(const Bytes& rows, std::size_t rowBytes, int bits) {
         if (bits == 16)
             return testing::colourOf(16, std::uint32_t{row[2 * x]} << 8 | row[2 * x + 1]);
         const int bit = x * bits;
-        const unsigned value = (row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1);
-        return testing::colourOf(bits, value);
+        return testing::colourOf(bits, (row[bit / 8] >> (8 - bits - bit % 8)) & ((1u << bits) - 1));
     };
 }
 
@@ -59,9 +56,8 @@ TEST(RecordDecode, EveryFormatDropsItsPaddingRawOrCompressed) {
     };
     for (const Case& c : cases) {
         for (bool compressed : {false, true}) {
-            SCOPED_TRACE(std::to_string(c.storedBits) + " bits, header " +
-                         std::to_string(c.headerSize) + ", width " + std::to_string(c.width) +
-                         (compressed ? ", compressed" : ", raw"));
+            SCOPED_TRACE(::testing::Message() << c.storedBits << " bits, header " << c.headerSize
+                                              << ", width " << c.width << ", " << compressed);
             const Bytes rows = patternBytes(c.rowBytes * 3, static_cast<std::uint32_t>(c.width));
             FixtureRecord record = makeRecord(c.storedBits, c.width, 3, rows, compressed);
             record.headerSize = c.headerSize;
@@ -92,7 +88,7 @@ TEST(RecordDecode, RunOf128CrossingARowDecodesLikeItsRawForm) {
 TEST(RecordDecode, EmptyOrNegativeSizesGiveEmptyImages) {
     for (const auto& [width, height] : {std::pair{160, 0}, {0, 160}, {-5, 4}, {4, -5}}) {
         const auto image = decodeOnly(makeRecord(8, width, height));
-        ASSERT_TRUE(image) << width << "x" << height;
+        ASSERT_TRUE(image);
         EXPECT_EQ(image->width, std::max(width, 0));
         EXPECT_EQ(image->height, std::max(height, 0));
         EXPECT_TRUE(image->pixels.empty()) << width << "x" << height;
@@ -101,39 +97,33 @@ TEST(RecordDecode, EmptyOrNegativeSizesGiveEmptyImages) {
 
 TEST(RecordDecode, TruncatedRecordReadsOnesForMissingBytes) {
     for (std::uint16_t bits : {1, 2, 4, 8, 16}) {
-        for (bool compressed : {false, true}) {
-            for (bool offsetPastEnd : {false, true}) {
-                SCOPED_TRACE(std::to_string(bits) +
-                             (compressed ? " bits compressed" : " bits raw") +
-                             (offsetPastEnd ? ", pixel offset past the end" : ""));
-                const std::size_t rowBytes = fixtures::fixtureRowBytes(bits, 160);
-                const Bytes rows(rowBytes * 16, 0);
-                // Pixel data starts after 88 bytes of database header and entry; zero
-                // rows compress to pairs (0xFF, 0x00) of 128 bytes each.
-                const std::size_t pixelStart = 88 + (bits >= 8 ? 476 : 116);
-                const std::size_t kept = offsetPastEnd ? 0 : 256;
-                const std::size_t cut =
-                    offsetPastEnd ? pixelStart - 10 : pixelStart + (compressed ? 4 : kept);
-                Bytes expected = rows;
-                std::fill(expected.begin() + static_cast<std::ptrdiff_t>(kept), expected.end(),
-                          0xFF);
-                const auto image = decodeOnly(makeRecord(bits, 160, 16, rows, compressed), cut);
-                ASSERT_TRUE(image);
-                EXPECT_EQ(firstMismatch(*image, storedColours(expected, rowBytes, bits)), "");
-                EXPECT_EQ(testing::pixelAt(*image, 159, 15),
-                          (bits == 16 ? std::vector<int>{248, 252, 248} : std::vector<int>(3, 0)));
-            }
+        for (const auto& [compressed, pastEnd] :
+             {std::pair{false, false}, {true, false}, {false, true}, {true, true}}) {
+            SCOPED_TRACE(::testing::Message() << bits << " bits, " << compressed << pastEnd);
+            const std::size_t rowBytes = fixtures::fixtureRowBytes(bits, 160);
+            const Bytes rows(rowBytes * 16, 0);
+            // Pixel data starts after 88 bytes of database header and entry; zero
+            // rows compress to pairs (0xFF, 0x00) of 128 bytes each.
+            const std::size_t pixelStart = 88 + (bits >= 8 ? 476 : 116), kept = pastEnd ? 0 : 256;
+            const std::size_t fileBytes =
+                pastEnd ? pixelStart - 10 : pixelStart + (compressed ? 4 : kept);
+            Bytes expected(kept, 0);
+            expected.resize(rows.size(), 0xFF);
+            const auto image = decodeOnly(makeRecord(bits, 160, 16, rows, compressed), fileBytes);
+            ASSERT_TRUE(image);
+            EXPECT_EQ(firstMismatch(*image, storedColours(expected, rowBytes, bits)), "");
+            EXPECT_EQ(testing::pixelAt(*image, 159, 15),
+                      (bits == 16 ? std::vector<int>{248, 252, 248} : std::vector<int>(3, 0)));
         }
     }
 }
 
 TEST(RecordDecode, LabelIsOneLineWithItsFirstBreakAsASpace) {
     const auto labelOf = [](const std::string& label, bool terminated = true) {
-        FixtureRecord record = makeRecord(8, 2, 1, {0, 0}, false);
+        FixtureRecord record = makeRecord(8, 2, 1);
         record.label = label;
         record.labelTerminated = terminated;
-        const auto file = openScratch("label.pdb", fixtures::buildDatabase("Label", {record}));
-        return readRecordInfo(file.get(), 0, true).label;
+        return readRecordInfo(testing::openDatabase("label.pdb", {record}).get(), 0, true).label;
     };
     EXPECT_EQ(labelOf("a\tb\tc"), "a b\tc");
     EXPECT_EQ(labelOf("x\ry\rz"), "x y\rz");
@@ -146,11 +136,9 @@ TEST(RecordDecode, LabelIsOneLineWithItsFirstBreakAsASpace) {
 
 TEST(RecordDecode, ClippedDecodeKeepsTheTopLeftOfTheFullDecode) {
     for (bool compressed : {false, true}) {
-        SCOPED_TRACE(compressed ? "compressed" : "raw");
         const Bytes rows = patternBytes(fixtures::fixtureRowBytes(16, 37) * 23, 7);
-        const auto file = openScratch(
-            "clip.pdb",
-            fixtures::buildDatabase("Clip", {makeRecord(16, 37, 23, rows, compressed)}));
+        const auto file =
+            testing::openDatabase("clip.pdb", {makeRecord(16, 37, 23, rows, compressed)});
         const auto full = decodeRecord(file.get(), 0);
         const auto clipped = decodeRecordClipped(file.get(), 0, 20, 9);
         ASSERT_TRUE(full && clipped);
@@ -158,7 +146,8 @@ TEST(RecordDecode, ClippedDecodeKeepsTheTopLeftOfTheFullDecode) {
         EXPECT_EQ(clipped->height, 9);
         EXPECT_EQ(
             firstMismatch(*clipped, [&](int x, int y) { return testing::pixelAt(*full, x, y); }),
-            "");
+            "")
+            << compressed;
         EXPECT_EQ(decodeRecordClipped(file.get(), 0, 100, 100)->pixels, full->pixels);
     }
 }

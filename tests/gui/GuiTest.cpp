@@ -187,6 +187,25 @@ TEST(Window, ReportsAFileThatIsNoDatabaseWithTwoMessages) {
     EXPECT_TRUE(app.listEntries().empty());
 }
 
+TEST(Window, ReportsAMissingFileOnceAndShowsWhatATruncatedDatabaseHolds) {
+    {
+        AppDriver app(quoted(testing::scratchPath("no-such-file.pdb")));
+        ASSERT_TRUE(app.started());
+        EXPECT_EQ(app.takeMessage("File I/O Error"), "Error opening database file.");
+        EXPECT_TRUE(app.noDialog("File Format Error"));
+    }
+    // Cut inside the sunset's tiles: the images still list, the cut pixels
+    // read as missing, and nothing is reported.
+    std::vector<std::uint8_t> bytes = fixtures::demoDatabase();
+    bytes.resize(bytes.size() / 2);
+    AppDriver app(quoted(testing::writeScratchFile("truncated.pdb", bytes)));
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() >= 5; }));
+    app.selectListEntry(4);
+    EXPECT_EQ(app.text(1013).substr(0, 24), "Image Size: 320 x 200 x ");
+    EXPECT_TRUE(app.noDialog("File I/O Error"));
+}
+
 TEST(Window, NewCreatesAnEmptyDatabaseAndProposesItNextTime) {
     const std::string path = testing::scratchPath("created.pdb");
     testing::writeScratchFile("created.pdb",

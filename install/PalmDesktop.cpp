@@ -1,0 +1,107 @@
+#include "install/PalmDesktop.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <optional>
+
+#include "app/FileCommands.h"
+#include "app/Registry.h"
+#include "app/WinUtil.h"
+
+namespace ferrovel {
+namespace {
+
+// Longer scan paths are skipped rather than cut into a different path.
+constexpr std::size_t kMaxScanPathChars = 511;
+constexpr DWORD kModuleBytes = 40;
+constexpr DWORD kDirectoryBytes = 256;
+constexpr int kInstallConduits = 2;
+
+// A registry text of at most size bytes, terminated here even when the
+// stored value is not.
+std::optional<std::string> readRegistryText(const std::string& path, DWORD size) {
+    std::vector<char> text(size + 1, '\0');
+    if (readRegistryValue(path, text.data(), size) != 0) return std::nullopt;
+    return std::string(text.data());
+}
+
+// The subfolder named by the first install conduit that is HotSync's own
+// (its module begins with "inscn") and has a directory; else "Install".
+std::string installFolderName() {
+    for (int conduit = 1; conduit <= kInstallConduits; ++conduit) {
+        const std::string key =
+            std::string(kHotSyncManagerKey) + "\\InstallConduit" + std::to_string(conduit);
+        const std::optional<std::string> module = readRegistryText(key + "\\Module", kModuleBytes);
+        if (!module || !module->starts_with("inscn")) continue;
+        if (auto directory = readRegistryText(key + "\\Directory", kDirectoryBytes)) {
+            return *directory;
+        }
+    }
+    return "Install";
+}
+
+std::string userListPath(const PalmDesktop& desktop) {
+    return desktop.palmFolder + "\\users.dat";
+}
+
+bool isUserFolder(const WIN32_FIND_DATAA& entry) {
+    const std::string name = entry.cFileName;
+    return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && name != "." && name != "..";
+}
+
+// Appends the folder's user when it has the install subfolder.
+void addUserOf(PalmDesktop& desktop, const std::string& folder,
+               const std::vector<std::uint8_t>& userList) {
+    const std::string install =
+        desktop.palmFolder + "\\" + folder + "\\" + desktop.installFolderName;
+    if (install.size() > kMaxScanPathChars) return;
+    if (GetFileAttributesA(install.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    desktop.users.push_back(PalmUser{lookUpUserName(userList, folder), install});
+}
+
+// The Palm folder's entries in the file system's order, until the table is full.
+void scanUserFolders(PalmDesktop& desktop) {
+    const std::string pattern = desktop.palmFolder + "\\*";
+    if (pattern.size() > kMaxScanPathChars) return;
+    WIN32_FIND_DATAA entry{};
+    HANDLE find = FindFirstFileA(pattern.c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return;
+    // An unreadable list leaves it empty, and every user is named by its folder.
+    std::vector<std::uint8_t> userList;
+    readUserList(userListPath(desktop), userList);
+    do {
+        if (isUserFolder(entry)) addUserOf(desktop, entry.cFileName, userList);
+    } while (desktop.users.size() < kMaxPalmUsers && FindNextFileA(find, &entry));
+    FindClose(find);
+}
+
+}  // namespace
+
+std::int16_t locatePalmUsers(PalmDesktop& desktop) {
+    desktop = PalmDesktop{};
+    const std::optional<std::string> folder = palmDesktopFolder();
+    if (!folder) {
+        showMessage("Cannot locate a path to the Palm folder", "Registry Error");
+        return -1;
+    }
+    desktop.palmFolder = *folder;
+    desktop.installFolderName = installFolderName();
+    scanUserFolders(desktop);
+    return 0;
+}
+
+std::int16_t markUserForInstall(const PalmDesktop& desktop, const std::string& userName) {
+    const bool listed =
+        std::any_of(desktop.users.begin(), desktop.users.end(),
+                    [&](const PalmUser& user) { return user.userName == userName; });
+    if (!listed) return -1;
+    std::vector<std::uint8_t> userList;
+    if (readUserList(userListPath(desktop), userList) != 0) return -1;
+    const std::optional<std::int32_t> number = findUserNumber(userList, userName);
+    if (!number) return -1;
+    const DWORD mark = 1;
+    return writeRegistryValue(installMarkPath(*number), &mark, sizeof mark, REG_DWORD);
+}
+
+}  // namespace ferrovel

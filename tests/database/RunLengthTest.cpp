@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+
+#include "database/RunLengthCodec.h"
+#include "tests/database/DatabaseTestSupport.h"
+
+namespace ferrovel {
+namespace {
+
+using fixtures::Bytes;
+using testing::nextRandom;
+using testing::openScratch;
+
+Bytes decodeByByte(std::FILE* file, std::size_t count) {
+    RunLengthDecoder decoder;
+    beginDecode(decoder, file);
+    Bytes out;
+    for (std::size_t i = 0; i < count; ++i) out.push_back(nextByte(decoder));
+    return out;
+}
+
+TEST(RunLengthDecoder, ControlBytesGiveTheirCounts) {
+    const auto file = openScratch("packets.bin", {0x01, 0x7F, 0xFF, 0x00, 0x00, 0x41, 0x02, 1, 2});
+    const Bytes got = decodeByByte(file.get(), 432);
+    EXPECT_EQ(got[0], 0x7F);
+    EXPECT_EQ(std::count(got.begin() + 1, got.begin() + 129, 0), 128);
+    EXPECT_EQ(Bytes(got.begin() + 129, got.begin() + 132), (Bytes{0x41, 1, 2}));
+    // Past the end the control byte 0xFF repeats the missing value 0xFF.
+    EXPECT_EQ(std::count(got.begin() + 132, got.end(), 0xFF), 300);
+}
+
+// Random packets, the last one often cut by the end of the file.
+Bytes randomPackets(std::uint32_t seed) {
+    Bytes stream;
+    for (unsigned p = 1 + nextRandom(seed) % 12; p > 0; --p) {
+        const auto control = static_cast<std::uint8_t>(
+            nextRandom(seed) % 2 == 0 ? nextRandom(seed) % 16 : nextRandom(seed));
+        stream.push_back(control);
+        for (unsigned i = (control & 1) != 0 ? 1 : (control >> 1) + 1u; i > 0; --i)
+            stream.push_back(static_cast<std::uint8_t>(nextRandom(seed)));
+    }
+    if (nextRandom(seed) % 2 == 0) stream.resize(nextRandom(seed) % stream.size());
+    return stream;
+}
+
+TEST(RunLengthDecoder, BlockDecodeMatchesByteDecodeAndExhaustionIsFinal) {
+    for (std::uint32_t seed = 1; seed <= 40; ++seed) {
+        SCOPED_TRACE(seed);
+        const auto file = openScratch("random.bin", randomPackets(seed));
+        const Bytes byByte = decodeByByte(file.get(), 2000);
+        std::fseek(file.get(), 0, SEEK_SET);
+        RunLengthDecoder decoder;
+        beginDecode(decoder, file.get());
+        Bytes blocks(byByte.size());
+        for (std::size_t done = 0, chunk = 1; done < blocks.size(); chunk = chunk * 7 % 300 + 1) {
+            const std::size_t count = std::min(chunk, blocks.size() - done);
+            decodeBytes(decoder, blocks.data() + done, count);
+            done += count;
+            if (decoderExhausted(decoder)) {
+                EXPECT_EQ(std::count(byByte.begin() + static_cast<std::ptrdiff_t>(done),
+                                     byByte.end(), 0xFF),
+                          static_cast<std::ptrdiff_t>(byByte.size() - done));
+            }
+        }
+        EXPECT_EQ(blocks, byByte);
+        EXPECT_TRUE(decoderExhausted(decoder));
+    }
+}
+
+TEST(RunLengthDecoder, ExhaustedOnlyOnceTheFileHasEnded) {
+    // Four 0x11, then a literal packet of three bytes of which the file holds
+    // two: the 0xFF bytes the file holds do not end it.
+    const auto file = openScratch("exhaust.bin", {0x07, 0x11, 0x04, 0xFF, 0xFF});
+    RunLengthDecoder decoder;
+    beginDecode(decoder, file.get());
+    Bytes got;
+    for (int i = 0; i < 6; ++i) got.push_back(nextByte(decoder));
+    EXPECT_EQ(got, (Bytes{0x11, 0x11, 0x11, 0x11, 0xFF, 0xFF}));
+    EXPECT_FALSE(decoderExhausted(decoder));
+    EXPECT_EQ(nextByte(decoder), 0xFF);
+    EXPECT_TRUE(decoderExhausted(decoder));
+    // Block decoding tells the same of the cut literal packet.
+    std::fseek(file.get(), 0, SEEK_SET);
+    beginDecode(decoder, file.get());
+    decodeBytes(decoder, got.data(), 6);
+    EXPECT_FALSE(decoderExhausted(decoder));
+    decodeBytes(decoder, got.data(), 1);
+    EXPECT_TRUE(decoderExhausted(decoder));
+}
+
+// Encodes into an area of input.size() bytes followed by canary bytes, and
+// checks that the encoder kept to its area.
+Bytes encode(const Bytes& input) {
+    Bytes area(input.size() + 16, 0xA5);
+    const std::size_t n = encodeRuns(input.data(), input.size(), area.data());
+    EXPECT_LT(n, std::max<std::size_t>(input.size(), 1));
+    EXPECT_EQ(
+        std::count(area.begin() + static_cast<std::ptrdiff_t>(input.size()), area.end(), 0xA5), 16)
+        << "wrote past the area of " << input.size() << " bytes";
+    area.resize(n);
+    return area;
+}
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+Bytes repeated(std::size_t count, const Bytes& piece) {
+    Bytes out;
+    while (count-- > 0) out = out + piece;
+    return out;
+}
+
+TEST(RunLengthEncoder, GreedyPieces) {
+    Bytes ascending(128);
+    std::iota(ascending.begin(), ascending.end(), std::uint8_t{0});
+    const Bytes sevens(10, 7);
+    const std::pair<Bytes, Bytes> cases[] = {
+        // Two equal bytes stay in a literal, three break it, also at the start.
+        {Bytes{1, 2, 3, 4, 9, 9} + sevens, {10, 1, 2, 3, 4, 9, 9, 19, 7}},
+        {Bytes{1, 2, 2, 2, 9, 9} + sevens, {0, 1, 5, 2, 3, 9, 19, 7}},
+        {Bytes{1, 1, 1, 2, 9, 9} + sevens, {5, 1, 4, 2, 9, 9, 19, 7}},
+        // Blank 1-bit and 8-bit tiles; full packets of 128 and what follows them.
+        {Bytes(3200, 0), repeated(25, {255, 0})},
+        {Bytes(25600, 0), repeated(200, {255, 0})},
+        {Bytes(128, 9), {255, 9}},
+        {Bytes(129, 9), {255, 9, 1, 9}},
+        {Bytes(130, 9), {255, 9, 3, 9}},
+        {ascending + Bytes(200, 0), Bytes{254} + ascending + Bytes{255, 0, 143, 0}},
+        // The longest input, and one byte more.
+        {Bytes(32767, 0), repeated(255, {255, 0}) + Bytes{253, 0}},
+        {Bytes(32768, 0), {}},
+        // An area of L bytes holds at most L - 2, or L - 1 when the last piece
+        // is the lone closing byte: no room for these.
+        {{1, 2, 3, 4}, {}},
+        {{3}, {}},
+        {{5, 5, 5, 5, 7, 8}, {}},
+        {{5, 5, 5, 7}, {}},
+        {{5, 5, 1, 2, 3, 4, 9, 9, 9}, {}},
+        {{5, 5, 5, 5, 7, 7}, {7, 5, 3, 7}},
+        {{5, 5, 5, 5, 7}, {7, 5, 1, 7}},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(encode(cases[i].first), cases[i].second) << "case " << i;
+}
+
+// Inputs made of runs of random length, from a few values so that runs also
+// form across run boundaries.
+Bytes randomRuns(std::uint32_t& seed) {
+    const std::size_t length = 1 + nextRandom(seed) % 700;
+    const unsigned values = nextRandom(seed) % 2 == 0 ? 4 : 256;
+    Bytes input;
+    while (input.size() < length) {
+        const unsigned r = nextRandom(seed) % 8;
+        const std::size_t run = r < 4   ? 1
+                                : r < 6 ? 2 + nextRandom(seed) % 3
+                                        : 1 + nextRandom(seed) % 300;
+        input.insert(input.end(), std::min(run, length - input.size()),
+                     static_cast<std::uint8_t>(nextRandom(seed) % values));
+    }
+    return input;
+}
+
+TEST(RunLengthEncoder, DecodesBackToItsInput) {
+    std::uint32_t seed = 2024;
+    std::vector<Bytes> inputs;
+    Bytes stream;
+    for (int i = 0; i < 3000; ++i) {
+        Bytes input = randomRuns(seed);
+        const Bytes encoded = encode(input);
+        if (encoded.empty()) continue;
+        stream.insert(stream.end(), encoded.begin(), encoded.end());
+        inputs.push_back(std::move(input));
+    }
+    EXPECT_GT(inputs.size(), 1500u);
+    // Each encoding ends on a packet boundary, so the streams decode one after
+    // the other.
+    const auto file = openScratch("encoder-round-trip.bin", stream);
+    RunLengthDecoder decoder;
+    beginDecode(decoder, file.get());
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        Bytes decoded(inputs[i].size());
+        decodeBytes(decoder, decoded.data(), decoded.size());
+        ASSERT_EQ(decoded, inputs[i]) << "input " << i;
+        ASSERT_EQ(decoder.state, RunLengthDecoder::State::ExpectControl) << "input " << i;
+    }
+    EXPECT_EQ(std::fgetc(file.get()), EOF);
+    endDecode(decoder);
+}
+
+}  // namespace
+}  // namespace ferrovel

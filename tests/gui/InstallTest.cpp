@@ -1,0 +1,253 @@
+// The Install command end to end: a Palm Desktop tree built in the scratch
+// folder, its registry keys set here, the real program and its chooser.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "tests/TestSupport.h"
+#include "tests/fixtures/DemoDatabase.h"
+#include "tests/gui/AppDriver.h"
+
+namespace ferrovel::gui {
+namespace {
+
+constexpr const char* kChooser = "Install Database to Handheld";
+constexpr const char* kCaption = "Install Database";
+constexpr const char* kInstalled =
+    "Installation sucessful.  HotSync to complete transfer of the image database.";
+constexpr const char* kFirstPath = "Software\\U.S. Robotics\\Pilot Desktop\\Core";
+constexpr const char* kHotSync = "Software\\U.S. Robotics\\Pilot Desktop\\HotSync Manager";
+constexpr const char* kTarget = "My_Paint__2_.pdb";  // of the database "My Paint (2).pdb"
+
+// The users of the main tree in the order of its "users.dat", whose first
+// "Carol" is carol2.
+struct User {
+    const char* folder;
+    const char* name;
+    int number;
+};
+constexpr User kUsers[] = {{"carol2", "Carol", 22},
+                           {"alice", "Alice Smith", 7},
+                           {"carol1", "Carol", 21},
+                           {"bob", "Bob", 1000}};
+
+void setText(const std::string& key, const char* name, const char* text) {
+    RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), name, REG_SZ, text,
+                    static_cast<DWORD>(std::strlen(text) + 1));
+}
+
+void setConduit(int number, const char* module, const char* directory) {
+    const std::string key = std::string(kHotSync) + "\\InstallConduit" + std::to_string(number);
+    RegDeleteTreeA(HKEY_CURRENT_USER, key.c_str());
+    if (module) setText(key, "Module", module);
+    if (directory) setText(key, "Directory", directory);
+}
+
+// A user number's install mark, or -1 when there is no REG_DWORD of its name.
+long installMark(int number) {
+    DWORD value = 0, size = sizeof value;
+    const std::string name = "Install" + std::to_string(number);
+    return RegGetValueA(HKEY_CURRENT_USER, kHotSync, name.c_str(), RRF_RT_REG_DWORD, nullptr,
+                        &value, &size) == ERROR_SUCCESS
+               ? static_cast<long>(value)
+               : -1;
+}
+
+// Deletes every install mark of the main tree's users.
+void clearMarks() {
+    for (const User& user : kUsers)
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, kHotSync,
+                           ("Install" + std::to_string(user.number)).c_str());
+}
+
+std::string folder(const std::string& path) {
+    CreateDirectoryA(path.c_str(), nullptr);
+    return path;
+}
+
+bool exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The folders of palm that hold the subfolder, in the file system's order.
+std::vector<std::string> userFolders(const std::string& palm, const std::string& subfolder) {
+    std::vector<std::string> folders;
+    WIN32_FIND_DATAA entry{};
+    HANDLE find = FindFirstFileA((palm + "\\*").c_str(), &entry);
+    while (find != INVALID_HANDLE_VALUE) {
+        if (entry.cFileName[0] != '.' && exists(palm + "\\" + entry.cFileName + "\\" + subfolder))
+            folders.push_back(entry.cFileName);
+        if (!FindNextFileA(find, &entry)) break;
+    }
+    FindClose(find);
+    return folders;
+}
+
+const User& userOf(const std::string& name) {
+    return *std::find_if(std::begin(kUsers), std::end(kUsers), [&](const User& u) {
+        return name == u.folder || name == u.name;  // by folder, or the first of a name
+    });
+}
+
+// The users above with an "Inbox", and folders not listed with it: one with
+// "Install", one with "Wrong", an empty one; and a file.
+const std::string& mainTree() {
+    static const std::string palm = [] {
+        const std::string path = folder(testing::scratchPath("palm-install"));
+        std::vector<std::uint8_t> list = {0x10, 0x00, 0xFF, 0x7F};
+        for (const User& user : kUsers) {
+            folder(folder(path + "\\" + user.folder) + "\\Inbox");
+            for (int shift = 0; shift < 32; shift += 8)
+                list.push_back(static_cast<std::uint8_t>(user.number >> shift));
+            for (const char* text : {user.name, user.folder}) {
+                list.push_back(static_cast<std::uint8_t>(std::strlen(text)));
+                list.insert(list.end(), text, text + std::strlen(text));
+            }
+        }
+        testing::writeScratchFile("palm-install\\users.dat", list);
+        folder(folder(path + "\\plain") + "\\Install");
+        folder(folder(path + "\\wrong") + "\\Wrong");
+        folder(path + "\\empty");
+        testing::writeScratchFile("palm-install\\notes", {1, 2, 3});
+        return path;
+    }();
+    return palm;
+}
+
+std::vector<std::string> chooserEntries(HWND chooser) {
+    HWND list = GetDlgItem(chooser, 1024);
+    std::vector<std::string> entries;
+    for (LRESULT i = 0; i < SendMessageW(list, LB_GETCOUNT, 0, 0); ++i) {
+        wchar_t wide[512] = {};  // the ANSI message loses text across processes
+        SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(wide));
+        char narrow[512] = {};
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
+        entries.push_back(narrow);
+    }
+    return entries;
+}
+
+class Install : public ::testing::Test {
+protected:
+    // The program on the database "My Paint (2).pdb", with no Palm Desktop keys.
+    void SetUp() override {
+        TearDown();
+        const std::string database =
+            testing::writeScratchFile("My Paint (2).pdb", fixtures::demoDatabase());
+        app_.emplace("\"" + database + "\"");
+        ASSERT_TRUE(app_->started());
+        ASSERT_TRUE(AppDriver::waitUntil([&] { return app_->listEntries().size() == 6; }));
+    }
+    void TearDown() override {
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\U.S. Robotics");
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\3Com");
+    }
+    HWND openChooser() {
+        app_->press(1017);
+        return app_->waitForDialog(kChooser);
+    }
+    // Shows the chooser's entries and ends it with Cancel.
+    std::vector<std::string> entriesThenCancel() {
+        HWND chooser = openChooser();
+        const std::vector<std::string> entries = chooserEntries(chooser);
+        AppDriver::press(chooser, 1022);
+        EXPECT_TRUE(app_->noDialog(kChooser));
+        return entries;
+    }
+    // Installs for the chooser's entry index; the message shown.
+    std::string installFor(std::size_t index) {
+        HWND chooser = openChooser();
+        SendMessageW(GetDlgItem(chooser, 1024), LB_SETCURSEL, index, 0);
+        AppDriver::press(chooser, 1023);
+        return app_->takeMessage(kCaption);
+    }
+    std::optional<AppDriver> app_;
+};
+
+TEST_F(Install, ListsTheUsersOfTheFirstPalmFolderAndCancelsWithoutAMessage) {
+    app_->press(1017);
+    EXPECT_EQ(app_->takeMessage("Registry Error"), "Cannot locate a path to the Palm folder");
+    EXPECT_EQ(app_->takeMessage(kCaption),
+              "Cannot locate a valid Palm installation folder or user list on this PC.\n"
+              "Please use the PalmOS install tool instead to install this image database.");
+
+    const std::string many = folder(testing::scratchPath("palm-many"));
+    for (int i = 0; i < 55; ++i) folder(folder(many + "\\u" + std::to_string(i)) + "\\Install");
+    setText("Software\\3Com\\Palm Desktop\\Core", "Path", many.c_str());
+    setText(kFirstPath, "Path", mainTree().c_str());
+    setConduit(1, "Inscn.dll", "Wrong");  // not the install conduit: case matters
+    setConduit(2, "inscn20.dll", "Inbox");
+    std::vector<std::string> names;
+    for (const std::string& user : userFolders(mainTree(), "Inbox"))
+        names.push_back(userOf(user).name);
+    ASSERT_EQ(names.size(), 4u);
+    HWND chooser = openChooser();
+    EXPECT_EQ(chooserEntries(chooser), names);  // "Carol" twice
+    EXPECT_EQ(SendMessageW(GetDlgItem(chooser, 1024), LB_GETCURSEL, 0, 0), 0);
+    PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);  // Escape is ignored
+    EXPECT_FALSE(app_->noDialog(kChooser));
+    PostMessageA(chooser, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(app_->noDialog(kChooser));
+    EXPECT_EQ(entriesThenCancel(), names);
+    EXPECT_TRUE(app_->noDialog(kCaption, 0));
+    for (const User& user : kUsers)
+        EXPECT_FALSE(exists(mainTree() + "\\" + user.folder + "\\Inbox\\" + kTarget));
+
+    // A conduit without a directory is ignored too: the subfolder is "Install".
+    setConduit(1, "inscn1.dll", nullptr);
+    setConduit(2, nullptr, nullptr);
+    EXPECT_EQ(entriesThenCancel(), std::vector<std::string>{"plain"});
+
+    // Without the first key the second: 55 users and no user list, the first
+    // 50 found are listed, named by their folders.
+    RegDeleteTreeA(HKEY_CURRENT_USER, kFirstPath);
+    std::vector<std::string> first50 = userFolders(many, "Install");
+    first50.resize(50);
+    EXPECT_EQ(entriesThenCancel(), first50);
+    EXPECT_EQ(installFor(49), kInstalled);
+    EXPECT_TRUE(exists(many + "\\" + first50[49] + "\\Install\\" + kTarget));
+}
+
+TEST_F(Install, CopiesToTheChosenUsersFolderAndMarksTheirNumber) {
+    setText(kFirstPath, "Path", mainTree().c_str());
+    setConduit(1, "inscn20.dll", "Inbox");
+    const std::vector<std::string> folders = userFolders(mainTree(), "Inbox");
+    ASSERT_EQ(folders.size(), 4u);
+    const auto target = [&](const std::string& user) {
+        return mainTree() + "\\" + user + "\\Inbox\\" + kTarget;
+    };
+    // The second user, and the later Carol: a name installs to the folder of
+    // its first user and marks the first number of that name in the list.
+    std::size_t laterCarol = 0;
+    for (std::size_t i = 0; i < folders.size(); ++i)
+        if (std::string(userOf(folders[i]).name) == "Carol") laterCarol = i;
+    for (std::size_t index : {std::size_t{1}, laterCarol}) {
+        const std::string name = userOf(folders[index]).name;
+        const std::string firstOfName = *std::find_if(
+            folders.begin(), folders.end(), [&](const auto& f) { return userOf(f).name == name; });
+        clearMarks();
+        EXPECT_EQ(installFor(index), kInstalled);
+        EXPECT_TRUE(exists(target(firstOfName))) << folders[index];
+        for (const User& user : kUsers)
+            EXPECT_EQ(installMark(user.number), user.number == userOf(name).number ? 1 : -1)
+                << folders[index] << " " << user.number;
+    }
+    // A folder where the file should go: the copy fails, nothing is marked.
+    DeleteFileA(target(folders[0]).c_str());
+    folder(target(folders[0]));
+    clearMarks();
+    EXPECT_EQ(installFor(0),
+              "Could not copy source file to destination install folder.\n"
+              "Please use the PalmOS install tool instead to install this image database.");
+    for (const User& user : kUsers) EXPECT_EQ(installMark(user.number), -1) << user.number;
+    RemoveDirectoryA(target(folders[0]).c_str());
+}
+
+}  // namespace
+}  // namespace ferrovel::gui

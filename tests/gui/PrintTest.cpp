@@ -1,0 +1,243 @@
+// Printing, end to end: the program prints to Wine PostScript printers whose
+// ports write to files, and the rendered pages are checked pixel by pixel.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "database/Catalogue.h"
+#include "tests/TestSupport.h"
+#include "tests/fixtures/DemoDatabase.h"
+#include "tests/gui/AppDriver.h"
+#include "tests/gui/TestPrinter.h"
+
+namespace ferrovel::gui {
+namespace {
+
+constexpr int kPalette = 3;  // the demo's 8-bit image: many colours, 160 x 160
+
+// The spooler keeps a port's file from its first job on, so the job files
+// have one fixed place rather than a folder of each test process.
+std::string jobFolder() {
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string folder = std::string(temp) + "ferrovel-print-jobs\\";
+    CreateDirectoryA(folder.c_str(), nullptr);
+    return folder;
+}
+
+TestPrinter printerAt(const char* name, const char* resolution, const char* port,
+                      const char* file) {
+    return {name, resolution, port, jobFolder() + file};
+}
+
+const TestPrinter& square300() {
+    static const TestPrinter printer =
+        printerAt("Ferrovel Test 300", "300dpi", "LPT1:", "job-300.ps");
+    return printer;
+}
+
+const TestPrinter& wide600x300() {
+    static const TestPrinter printer =
+        printerAt("Ferrovel Test 600x300", "600x300dpi", "LPT2:", "job-600x300.ps");
+    return printer;
+}
+
+std::string demoPath() {
+    static const std::string path =
+        testing::writeScratchFile("print-demo.pdb", fixtures::demoDatabase());
+    return path;
+}
+
+RgbImage composed(int index) {
+    std::FILE* file = std::fopen(demoPath().c_str(), "rb");
+    RgbImage image;
+    composeImage(file, static_cast<std::int16_t>(index), image);
+    std::fclose(file);
+    return image;
+}
+
+// Starts the program on the demo, selects the image and presses Print.
+HWND startPrint(AppDriver& app, int index) {
+    if (!AppDriver::waitUntil([&] { return app.listEntries().size() == 6; })) return nullptr;
+    app.selectListEntry(index);
+    app.press(1008);
+    return app.waitForDialog("Print");
+}
+
+// Waits until the job file has been written and no longer grows.
+bool waitForJob(const std::string& path) {
+    long last = -1;
+    return AppDriver::waitUntil(
+        [&] {
+            HANDLE file =
+                CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+            if (file == INVALID_HANDLE_VALUE) return false;
+            const long size = static_cast<long>(GetFileSize(file, nullptr));
+            CloseHandle(file);
+            const bool settled = size > 0 && size == last;
+            last = size;
+            return settled;
+        },
+        20000);
+}
+
+// Rows of the image that came out right, counted from the top: each printer
+// pixel is the image pixel of its block, and the paper is white around it.
+int correctRows(const RenderedPage& page, const PrinterGeometry& geometry, const RgbImage& image,
+                int& wrong) {
+    const int printWidth = image.width * geometry.dpiX / 75,
+              printHeight = image.height * geometry.dpiY / 75;
+    wrong = 0;
+    int rows = 0;
+    for (int y = 0; y < printHeight + 4; ++y) {
+        bool rowPrinted = true;
+        for (int x = 0; x < printWidth + 4; ++x) {
+            const std::uint32_t got = page.at(geometry.offsetX + x, geometry.offsetY + y);
+            std::uint32_t want = 0xFFFFFF;
+            if (x < printWidth && y < printHeight) {
+                const std::vector<int> rgb = testing::pixelAt(image, x * image.width / printWidth,
+                                                              y * image.height / printHeight);
+                want = static_cast<std::uint32_t>(rgb[0] << 16 | rgb[1] << 8 | rgb[2]);
+            }
+            if (got != want && (y < printHeight || got != 0xFFFFFF)) ++wrong;
+            if (y < printHeight && got != want) rowPrinted = false;
+        }
+        if (y < printHeight && rowPrinted && rows == y) ++rows;
+    }
+    return rows;
+}
+
+const TestPrinter& square600() {
+    static const TestPrinter printer =
+        printerAt("Ferrovel Test 600", "600dpi", "LPT3:", "job-600.ps");
+    return printer;
+}
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// The same 160 x 160 image sent to the printer with one SetPixel a printer pixel.
+double setPixelJobSeconds(const TestPrinter& printer, const RgbImage& image) {
+    const auto start = std::chrono::steady_clock::now();
+    HDC dc = CreateDCA("WINSPOOL", printer.name.c_str(), nullptr, nullptr);
+    DOCINFOA document{sizeof document, "", nullptr, nullptr, 0};
+    StartDocA(dc, &document);
+    StartPage(dc);
+    const int printWidth = image.width * GetDeviceCaps(dc, LOGPIXELSX) / 75;
+    const int printHeight = image.height * GetDeviceCaps(dc, LOGPIXELSY) / 75;
+    for (int y = 0; y < printHeight; ++y) {
+        for (int x = 0; x < printWidth; ++x) {
+            const std::vector<int> rgb = testing::pixelAt(image, x * image.width / printWidth,
+                                                          y * image.height / printHeight);
+            SetPixel(dc, x, y, RGB(rgb[0], rgb[1], rgb[2]));
+        }
+    }
+    EndPage(dc);
+    EndDoc(dc);
+    DeleteDC(dc);
+    waitForJob(printer.jobPath);
+    return secondsSince(start);
+}
+
+class Printing : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        ASSERT_TRUE(installTestPrinter(square300()));
+        ASSERT_TRUE(installTestPrinter(wide600x300()));
+        ASSERT_TRUE(installTestPrinter(square600()));
+    }
+};
+
+// A measurement rather than a check: run with --gtest_also_run_disabled_tests.
+TEST_F(Printing, DISABLED_TimeOfA600DpiJobAgainstOneSetPixelAPixel) {
+    DeleteFileA(square600().jobPath.c_str());
+    SetDefaultPrinterA(square600().name.c_str());
+    AppDriver app("\"" + demoPath() + "\"");
+    ASSERT_TRUE(app.started());
+    HWND dialog = startPrint(app, kPalette);
+    ASSERT_NE(dialog, nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    AppDriver::press(dialog, IDOK);
+    ASSERT_TRUE(waitForJob(square600().jobPath));
+    const double rows = secondsSince(start) - 0.5;  // less the dialog's fixed half-second start
+    DeleteFileA(square600().jobPath.c_str());
+    const double pixels = setPixelJobSeconds(square600(), composed(kPalette));
+    std::printf(
+        "160 x 160 at 600 dpi: %.2f s a row at a time, %.2f s with one SetPixel a pixel (%.1fx)\n",
+        rows, pixels, pixels / rows);
+}
+
+TEST_F(Printing, PrintsTheImageTopLeftAtSeventyFivePixelsAnInch) {
+    for (const TestPrinter* printer : {&square300(), &wide600x300()}) {
+        DeleteFileA(printer->jobPath.c_str());
+        SetDefaultPrinterA(printer->name.c_str());
+        AppDriver app("\"" + demoPath() + "\"");
+        ASSERT_TRUE(app.started());
+        HWND dialog = startPrint(app, kPalette);
+        ASSERT_NE(dialog, nullptr);
+        AppDriver::press(dialog, IDOK);
+        EXPECT_NE(app.waitForDialog("Printing Image"), nullptr);
+        ASSERT_TRUE(waitForJob(printer->jobPath)) << printer->name;
+        EXPECT_TRUE(AppDriver::waitUntil([&] { return app.title() == "Ferrovel Image Manager"; }));
+        EXPECT_TRUE(IsWindowEnabled(app.mainWindow()));
+
+        const PrinterGeometry geometry = printerGeometry(printer->name);
+        EXPECT_EQ(geometry.dpiX, printer == &square300() ? 300 : 600);
+        EXPECT_EQ(geometry.dpiY, 300);
+        const RenderedPage page = renderJob(printer->jobPath, geometry);
+        ASSERT_GT(page.width, 0) << "the job did not render";
+        const RgbImage image = composed(kPalette);
+        int wrong = 0;
+        EXPECT_EQ(correctRows(page, geometry, image, wrong), image.height * geometry.dpiY / 75)
+            << printer->name;
+        EXPECT_EQ(wrong, 0) << printer->name << " at " << geometry.dpiX << " x " << geometry.dpiY;
+    }
+}
+
+TEST_F(Printing, CancelStopsBetweenLinesAndStillEndsThePage) {
+    DeleteFileA(wide600x300().jobPath.c_str());
+    SetDefaultPrinterA(wide600x300().name.c_str());
+    AppDriver app("\"" + demoPath() + "\"");
+    ASSERT_TRUE(app.started());
+    HWND dialog = startPrint(app, 4);  // the 320 x 200 sunset: 2560 x 800 printer pixels
+    ASSERT_NE(dialog, nullptr);
+    AppDriver::press(dialog, IDOK);
+    HWND printing = app.waitForDialog("Printing Image");
+    ASSERT_NE(printing, nullptr);
+    // Presses before printing starts are forgotten: begin about when the
+    // printing starts and keep pressing until it stops.
+    Sleep(520);
+    while (IsWindow(printing) && IsWindowVisible(printing)) {
+        AppDriver::press(printing, 1022);
+        Sleep(2);
+    }
+    ASSERT_TRUE(waitForJob(wide600x300().jobPath));
+    const PrinterGeometry geometry = printerGeometry(wide600x300().name);
+    const RenderedPage page = renderJob(wide600x300().jobPath, geometry);
+    ASSERT_GT(page.width, 0);
+    int wrong = 0;
+    const int rows = correctRows(page, geometry, composed(4), wrong);
+    EXPECT_LT(rows, 200 * geometry.dpiY / 75) << "cancel did not stop the job";
+    std::printf("cancelled after %d of %d lines\n", rows, 200 * geometry.dpiY / 75);
+    EXPECT_EQ(wrong, (200 * geometry.dpiY / 75 - rows) * (320 * geometry.dpiX / 75))
+        << "beyond the printed lines the page must stay white";
+}
+
+TEST_F(Printing, DismissingThePrintDialogChangesNothing) {
+    DeleteFileA(square300().jobPath.c_str());
+    SetDefaultPrinterA(square300().name.c_str());
+    AppDriver app("\"" + demoPath() + "\"");
+    ASSERT_TRUE(app.started());
+    HWND dialog = startPrint(app, kPalette);
+    ASSERT_NE(dialog, nullptr);
+    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(app.noDialog("Printing Image", 800));
+    EXPECT_EQ(app.title(), "Ferrovel Image Manager");
+    EXPECT_TRUE(IsWindowEnabled(app.mainWindow()));
+    EXPECT_EQ(GetFileAttributesA(square300().jobPath.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace
+}  // namespace ferrovel::gui

@@ -1,0 +1,204 @@
+#include "tests/gui/TestPrinter.h"
+
+#include <winspool.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "tests/fixtures/DatabaseBuilder.h"
+
+namespace ferrovel::gui {
+namespace {
+
+// Wine's own generic printer description, with a resolution added to it.
+std::string printerDescription(const std::string& resolution) {
+    HMODULE spooler = LoadLibraryA("winspool.drv");
+    HRSRC resource = spooler ? FindResourceA(spooler, MAKEINTRESOURCEA(1), "PPDFILE") : nullptr;
+    if (!resource) return std::string();
+    const char* text = static_cast<const char*>(LockResource(LoadResource(spooler, resource)));
+    std::string description(text, strnlen(text, SizeofResource(spooler, resource)));
+    const std::string options =
+        "*OpenUI *Resolution/Resolution: PickOne\n*DefaultResolution: " + resolution +
+        "\n*Resolution " + resolution + "/" + resolution + ": \"\"\n*CloseUI: *Resolution\n";
+    const std::size_t at = description.find("*OpenUI *PageSize");
+    description.insert(at == std::string::npos ? description.size() : at, options);
+    return description;
+}
+
+bool printerExists(const std::string& name) {
+    HANDLE handle = nullptr;
+    if (!OpenPrinterA(const_cast<char*>(name.c_str()), &handle, nullptr)) return false;
+    ClosePrinter(handle);
+    return true;
+}
+
+void mapPort(const std::string& port, const std::string& jobPath) {
+    HKEY key = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Printing\\Spooler", 0, nullptr, 0,
+                    KEY_ALL_ACCESS, nullptr, &key, nullptr);
+    const std::string target = unixPath(jobPath);
+    RegSetValueExA(key, port.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(target.c_str()),
+                   static_cast<DWORD>(target.size() + 1));
+    RegCloseKey(key);
+}
+
+// Makes the printer's default page setting use its resolution, which may
+// differ across and down ("600x300dpi").
+bool setDefaultResolution(const TestPrinter& printer) {
+    int across = 0, down = 0;
+    if (std::sscanf(printer.resolution.c_str(), "%dx%d", &across, &down) != 2) down = across;
+    PRINTER_DEFAULTSA access{nullptr, nullptr, PRINTER_ALL_ACCESS};
+    HANDLE handle = nullptr;
+    if (!OpenPrinterA(const_cast<char*>(printer.name.c_str()), &handle, &access)) return false;
+    const LONG size = DocumentPropertiesA(nullptr, handle, const_cast<char*>(printer.name.c_str()),
+                                          nullptr, nullptr, 0);
+    std::vector<BYTE> buffer(static_cast<std::size_t>(size > 0 ? size : 0));
+    auto* mode = reinterpret_cast<DEVMODEA*>(buffer.data());
+    bool ok =
+        size > 0 && DocumentPropertiesA(nullptr, handle, const_cast<char*>(printer.name.c_str()),
+                                        mode, nullptr, DM_OUT_BUFFER) == IDOK;
+    if (ok) {
+        mode->dmFields |= DM_PRINTQUALITY | DM_YRESOLUTION;
+        mode->dmPrintQuality = static_cast<short>(across);
+        mode->dmYResolution = static_cast<short>(down);
+        // The driver takes its default page setting from the per-user one.
+        PRINTER_INFO_9A perUser{mode};
+        ok = SetPrinterA(handle, 9, reinterpret_cast<BYTE*>(&perUser), 0) != 0;
+    }
+    ClosePrinter(handle);
+    return ok;
+}
+
+}  // namespace
+
+std::string unixPath(const std::string& windowsPath) {
+    using Convert = char*(CDECL*)(LPCWSTR);
+    auto convert = reinterpret_cast<Convert>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
+    if (!convert) return windowsPath;
+    wchar_t wide[MAX_PATH * 2] = {};
+    MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH * 2);
+    char* unix = convert(wide);
+    const std::string result = unix ? unix : "";
+    HeapFree(GetProcessHeap(), 0, unix);
+    return result;
+}
+
+bool installTestPrinter(const TestPrinter& printer) {
+    mapPort(printer.port, printer.jobPath);
+    if (printerExists(printer.name)) return setDefaultResolution(printer);
+    const std::string description = printerDescription(printer.resolution);
+    const std::string descriptionPath = printer.jobPath + ".ppd";
+    if (description.empty() ||
+        !fixtures::writeFileBytes(descriptionPath,
+                                  fixtures::Bytes(description.begin(), description.end()))) {
+        return false;
+    }
+    AddPrintProcessorA(nullptr, nullptr, const_cast<char*>("wineps.drv"),
+                       const_cast<char*>("wineps"));
+    DRIVER_INFO_3A driver{};
+    driver.cVersion = 3;
+    driver.pName = const_cast<char*>(printer.name.c_str());
+    driver.pDriverPath = const_cast<char*>("wineps.drv");
+    driver.pConfigFile = const_cast<char*>("wineps.drv");
+    driver.pDataFile = const_cast<char*>(descriptionPath.c_str());
+    driver.pDefaultDataType = const_cast<char*>("RAW");
+    if (!AddPrinterDriverExA(nullptr, 3, reinterpret_cast<BYTE*>(&driver),
+                             APD_COPY_NEW_FILES | APD_COPY_FROM_DIRECTORY)) {
+        return false;
+    }
+    PRINTER_INFO_2A info{};
+    info.pPrinterName = const_cast<char*>(printer.name.c_str());
+    info.pDriverName = const_cast<char*>(printer.name.c_str());
+    info.pPortName = const_cast<char*>(printer.port.c_str());
+    // The "winprint" processor delivers the job to the port; Wine's own leaves it spooled.
+    info.pPrintProcessor = const_cast<char*>("winprint");
+    info.pDatatype = const_cast<char*>("RAW");
+    info.pParameters = info.pShareName = info.pSepFile = const_cast<char*>("");
+    HANDLE handle = AddPrinterA(nullptr, 2, reinterpret_cast<BYTE*>(&info));
+    if (!handle) return false;
+    ClosePrinter(handle);
+    return setDefaultResolution(printer);
+}
+
+PrinterGeometry printerGeometry(const std::string& name) {
+    PrinterGeometry geometry;
+    HDC dc = CreateDCA("WINSPOOL", name.c_str(), nullptr, nullptr);
+    if (!dc) return geometry;
+    geometry.dpiX = GetDeviceCaps(dc, LOGPIXELSX);
+    geometry.dpiY = GetDeviceCaps(dc, LOGPIXELSY);
+    geometry.pageWidth = GetDeviceCaps(dc, HORZRES);
+    geometry.pageHeight = GetDeviceCaps(dc, VERTRES);
+    geometry.offsetX = GetDeviceCaps(dc, PHYSICALOFFSETX);
+    geometry.offsetY = GetDeviceCaps(dc, PHYSICALOFFSETY);
+    DeleteDC(dc);
+    return geometry;
+}
+
+RenderedPage parsePpm(const fixtures::Bytes& ppm);
+
+RenderedPage renderJob(const std::string& jobPath, const PrinterGeometry& geometry) {
+    RenderedPage page;
+    const std::string imagePath = jobPath + ".ppm";
+    DeleteFileA(imagePath.c_str());
+    // Wine starts a Unix program as it starts a Windows one.
+    std::string command = "/usr/bin/gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=ppmraw -r" +
+                          std::to_string(geometry.dpiX) + "x" + std::to_string(geometry.dpiY) +
+                          " \"-sOutputFile=" + unixPath(imagePath) + "\" \"" + unixPath(jobPath) +
+                          "\"";
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process)) {
+        return page;
+    }
+    WaitForSingleObject(process.hProcess, 60000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    // The wait may end before a Unix program's output is all there: wait for the whole image.
+    for (int attempt = 0; attempt < 300; ++attempt) {
+        page = parsePpm(fixtures::readFileBytes(imagePath));
+        if (page.width > 0) break;
+        Sleep(100);
+    }
+    return page;
+}
+
+RenderedPage parsePpm(const fixtures::Bytes& ppm) {
+    RenderedPage page;
+    // "P6", then width, height and maximum, each after white space or comment lines.
+    std::size_t at = 2;
+    int fields[3] = {};
+    for (int& field : fields) {
+        for (;;) {
+            while (at < ppm.size() && std::isspace(ppm[at])) ++at;
+            if (at < ppm.size() && ppm[at] == '#') {
+                while (at < ppm.size() && ppm[at] != '\n') ++at;
+                continue;
+            }
+            break;
+        }
+        while (at < ppm.size() && std::isdigit(ppm[at])) field = field * 10 + (ppm[at++] - '0');
+    }
+    const int width = fields[0], height = fields[1];
+    const std::size_t start = at + 1;
+    if (ppm.size() < 2 || ppm[0] != 'P' || ppm[1] != '6' ||
+        ppm.size() <
+            start + static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3) {
+        return page;
+    }
+    page.width = width;
+    page.height = height;
+    page.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (std::size_t i = 0; i < page.pixels.size(); ++i) {
+        const std::uint8_t* p = &ppm[start + 3 * i];
+        page.pixels[i] = std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | p[2];
+    }
+    return page;
+}
+
+}  // namespace ferrovel::gui
