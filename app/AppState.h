@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/Export.h"
+#include "app/ImportDialog.h"
 
 namespace ferrovel {
 
@@ -27,6 +28,7 @@ struct AppState {
     std::string newDatabaseName;                // the New dialog's field, kept between uses
     std::int16_t exportMode = kExportSelected;  // kept for the whole run
     std::string exportFileName = "Default";     // the save dialog's field, kept between uses
+    ImportOptions importOptions;                // the Import Image dialog's results
 };
 
 }  // namespace ferrovel

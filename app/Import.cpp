@@ -1,6 +1,9 @@
 #include "app/Import.h"
 
+#include <algorithm>
+
 #include "database/Append.h"
+#include "database/Container.h"
 #include "database/WorkFile.h"
 
 namespace ferrovel {
@@ -33,6 +36,30 @@ TargetSize fitProportions(TargetSize box, TargetSize picture) {
         fitted.width = static_cast<std::int16_t>(boxH * picW / picH);
     }
     return fitted;
+}
+
+Selection parseSelection(const std::string& text, std::size_t fileOffset) {
+    Selection selection;
+    if (fileOffset > text.size()) fileOffset = 0;
+    const std::string names = text.substr(fileOffset);
+    if (names.find(' ') == std::string::npos) {
+        selection.files.push_back({text, pathBaseName(text)});
+        return selection;
+    }
+    selection.severalFiles = true;
+    std::string folder = text.substr(0, fileOffset);
+    if (!folder.empty() && (folder.back() == ' ' || folder.back() == '\\')) folder.pop_back();
+    const bool needsSeparator = !folder.empty() && folder.back() != '\\' && folder.back() != '/';
+    std::size_t start = 0;
+    while (start < names.size()) {
+        const std::size_t end = std::min(names.find(' ', start), names.size());
+        if (end > start) {
+            const std::string name = names.substr(start, end - start);
+            selection.files.push_back({folder + (needsSeparator ? "\\" : "") + name, name});
+        }
+        start = end + 1;
+    }
+    return selection;
 }
 
 const char* importStatusMessage(std::int16_t status) {

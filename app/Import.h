@@ -3,7 +3,10 @@
 // of an append.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace ferrovel {
 
@@ -21,6 +24,23 @@ TargetSize presetBox(std::int16_t sizePreset, TargetSize picture, TargetSize las
 // Fits the picture's proportions into the box, in 32-bit integers truncating
 // toward zero: the side that would overflow the box is shortened.
 TargetSize fitProportions(TargetSize box, TargetSize picture);
+
+// One file of an open dialog's selection.
+struct SelectedFile {
+    std::string path;
+    std::string proposedName;  // a single file: its name without folder and extension
+};
+
+struct Selection {
+    std::vector<SelectedFile> files;
+    bool severalFiles = false;
+};
+
+// Takes apart the text a multiple-selection open dialog returns: the folder
+// is the text before fileOffset (less one trailing separator or blank, which
+// covers both "C:\dir a.bmp b.bmp" and "C:\dir\a.bmp b.bmp"), the names follow
+// separated by blanks. Without a blank after fileOffset the text is one path.
+Selection parseSelection(const std::string& text, std::size_t fileOffset);
 
 // The message the user reads for an append status other than 0.
 const char* importStatusMessage(std::int16_t status);

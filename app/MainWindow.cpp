@@ -3,6 +3,7 @@
 #include "app/DatabaseView.h"
 #include "app/ExportCommand.h"
 #include "app/FileCommands.h"
+#include "app/ImportCommand.h"
 #include "app/Print.h"
 #include "app/WinUtil.h"
 #include "app/resource.h"
@@ -75,11 +76,7 @@ void runCommand(AppState& state, int id, int notification) {
         case IDC_NEW:
             if (newDatabaseCommand(state) == 0) showDatabasePath(state);
             break;
-        case IDC_IMPORT:
-            if (state.currentDatabasePath.empty())
-                return void(showMessage(kNeedsDatabase, kMessageCaption));
-            notAvailable("Importing");
-            break;
+        case IDC_IMPORT: importCommand(state); break;
         case IDC_EXPORT:
             exportCommand(state);
             break;

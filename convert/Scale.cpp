@@ -68,11 +68,17 @@ void scaleOnePixel(const Window& rows, const Window& columns, const std::uint8_t
 
 }  // namespace
 
-std::int16_t scaleImage(std::vector<std::uint8_t>& result, std::int16_t dstWidth,
-                        std::int16_t dstHeight, const std::uint8_t* source, std::int16_t srcWidth,
-                        std::int16_t srcHeight) {
+std::int16_t scaleImageRegion(std::vector<std::uint8_t>& result, std::int16_t dstWidth,
+                              std::int16_t dstHeight, const std::uint8_t* source,
+                              std::int16_t srcWidth, std::int16_t srcHeight, std::int32_t regionX,
+                              std::int32_t regionY, std::int32_t regionWidth,
+                              std::int32_t regionHeight) {
     if (dstWidth < 1 || dstHeight < 1 || srcWidth < 1 || srcHeight < 1) return kScaleFailed;
-    const std::optional<std::size_t> bytes = pixelBufferBytes(dstWidth, dstHeight);
+    if (regionX < 0 || regionY < 0 || regionWidth < 0 || regionHeight < 0 ||
+        regionX + regionWidth > dstWidth || regionY + regionHeight > dstHeight) {
+        return kScaleFailed;
+    }
+    const std::optional<std::size_t> bytes = pixelBufferBytes(regionWidth, regionHeight);
     if (!bytes) return kScaleFailed;
     std::vector<std::uint8_t> scaled;
     try {
@@ -80,13 +86,13 @@ std::int16_t scaleImage(std::vector<std::uint8_t>& result, std::int16_t dstWidth
     } catch (const std::bad_alloc&) {
         return kScaleFailed;
     }
-    std::vector<Window> columns(static_cast<std::size_t>(dstWidth));
-    for (std::int32_t x = 0; x < dstWidth; ++x) {
-        columns[static_cast<std::size_t>(x)] = windowAlong(x, dstWidth, srcWidth, true);
+    std::vector<Window> columns(static_cast<std::size_t>(regionWidth));
+    for (std::int32_t x = 0; x < regionWidth; ++x) {
+        columns[static_cast<std::size_t>(x)] = windowAlong(regionX + x, dstWidth, srcWidth, true);
     }
     std::uint8_t* out = scaled.data();
-    for (std::int32_t y = 0; y < dstHeight; ++y) {
-        const Window rows = windowAlong(y, dstHeight, srcHeight, false);
+    for (std::int32_t y = 0; y < regionHeight; ++y) {
+        const Window rows = windowAlong(regionY + y, dstHeight, srcHeight, false);
         for (const Window& column : columns) {
             scaleOnePixel(rows, column, source, srcWidth, out);
             out += 3;
@@ -94,6 +100,13 @@ std::int16_t scaleImage(std::vector<std::uint8_t>& result, std::int16_t dstWidth
     }
     result = std::move(scaled);
     return 0;
+}
+
+std::int16_t scaleImage(std::vector<std::uint8_t>& result, std::int16_t dstWidth,
+                        std::int16_t dstHeight, const std::uint8_t* source, std::int16_t srcWidth,
+                        std::int16_t srcHeight) {
+    return scaleImageRegion(result, dstWidth, dstHeight, source, srcWidth, srcHeight, 0, 0,
+                            dstWidth, dstHeight);
 }
 
 }  // namespace ferrovel

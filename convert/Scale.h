@@ -22,4 +22,12 @@ std::int16_t scaleImage(std::vector<std::uint8_t>& result, std::int16_t dstWidth
                         std::int16_t dstHeight, const std::uint8_t* source, std::int16_t srcWidth,
                         std::int16_t srcHeight);
 
+// The part regionWidth x regionHeight from (regionX, regionY) of what
+// scaleImage gives, pixel for pixel, computed without the rest of it.
+std::int16_t scaleImageRegion(std::vector<std::uint8_t>& result, std::int16_t dstWidth,
+                              std::int16_t dstHeight, const std::uint8_t* source,
+                              std::int16_t srcWidth, std::int16_t srcHeight, std::int32_t regionX,
+                              std::int32_t regionY, std::int32_t regionWidth,
+                              std::int32_t regionHeight);
+
 }  // namespace ferrovel

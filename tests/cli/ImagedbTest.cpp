@@ -21,22 +21,17 @@ struct ToolRun {
     std::string out, err;
 };
 
-std::string readBack(std::FILE* file) {
-    std::string text;
-    std::rewind(file);
-    char buffer[4096];
-    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        text.append(buffer, got);
-    std::fclose(file);
-    return text;
-}
-
+// Runs the tool in-process, its output and errors caught in temporary files.
 ToolRun run(const Args& args) {
-    std::FILE* out = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    if (!out || !err) return {};
-    const int status = runImagedb(args, out, err);
-    return {status, readBack(out), readBack(err)};
+    std::FILE* files[] = {std::tmpfile(), std::tmpfile()};
+    if (!files[0] || !files[1]) return {};
+    ToolRun r{runImagedb(args, files[0], files[1]), "", ""};
+    for (std::FILE* file : files) {
+        std::rewind(file);
+        for (int c; (c = std::fgetc(file)) != EOF;) (file == files[0] ? r.out : r.err) += char(c);
+        std::fclose(file);
+    }
+    return r;
 }
 
 // A command line split at blanks; DB, OUT and IN stand for the given files.
@@ -172,7 +167,7 @@ TEST(Imagedb, RefusesFilesThatAreNotSoundDatabases) {
 
 TEST(Imagedb, UsageErrorsExitWithTwoAndChangeNothingAndHelpWithZero) {
     const std::string db = testing::emptyDatabase("usage.pdb"), out = scratchPath("usage.bmp");
-    const std::string in = bitmap("usage.bmp", 20, 20);
+    const std::string in = bitmap("usage-in.bmp", 20, 20);
     for (const char* line :
          {"", "frobnicate", "list DB --bogus", "info", "info DB DB", "new a.pdb b.pdb", "export DB",
           "export DB OUT --index", "export DB OUT --index 1 --all names", "export DB OUT --index x",

@@ -3,6 +3,7 @@
 #include <array>
 #include <bitset>
 #include <cstdint>
+#include <tuple>
 #include <vector>
 
 #include "convert/Adjust.h"
@@ -25,15 +26,10 @@ Rgb adjusted(const Rgb& in, int brightness, int contrast) {
 }
 
 TEST(Adjust, LightnessMovesAndTheIntegerRoundTripDrifts) {
-    struct Case {
-        Rgb in;
-        int brightness, contrast;
-        Rgb out;
-    };
     // Neutral settings still pass through the truncating HLS round trip; no
     // contrast at all leaves only the brightness offset as lightness; a
     // negative stretched lightness is clamped, not wrapped.
-    const Case cases[] = {
+    const std::tuple<Rgb, int, int, Rgb> cases[] = {
         {{68, 32, 130}, 0, 0, {66, 32, 129}},      {{200, 100, 50}, 0, 0, {200, 99, 50}},
         {{255, 0, 0}, 0, 0, {254, 0, 0}},          {{0, 0, 0}, 0, 0, {0, 0, 0}},
         {{255, 255, 255}, 0, 0, {255, 255, 255}},  {{100, 100, 100}, 0, 0, {100, 100, 100}},
@@ -42,9 +38,9 @@ TEST(Adjust, LightnessMovesAndTheIntegerRoundTripDrifts) {
         {{200, 100, 50}, 0, -100, {204, 102, 51}}, {{255, 255, 255}, -100, 0, {127, 127, 127}},
         {{200, 100, 50}, -100, 0, {0, 0, 0}},      {{0, 0, 0}, 100, 0, {128, 128, 128}},
         {{10, 10, 10}, 0, 100, {0, 0, 0}}};
-    for (const Case& c : cases) {
-        EXPECT_EQ(adjusted(c.in, c.brightness, c.contrast), c.out)
-            << ::testing::PrintToString(c.in) << " " << c.brightness << " " << c.contrast;
+    for (const auto& [in, brightness, contrast, out] : cases) {
+        EXPECT_EQ(adjusted(in, brightness, contrast), out)
+            << ::testing::PrintToString(in) << " " << brightness << " " << contrast;
     }
 }
 
@@ -67,30 +63,26 @@ Bytes grayPicture(const std::vector<int>& values) {
 }
 
 TEST(Scale, WindowsAverageTheirSourcePixels) {
-    struct Case {
-        std::int16_t srcWidth, srcHeight;
-        std::vector<int> source;
-        std::int16_t dstWidth, dstHeight;
-        std::vector<int> expected;
-    };
-    const Case cases[] = {
-        // The second window starts at 2.5: (0.5 x 30 + 40 + 50) / 2.5.
-        {5, 1, {10, 20, 30, 40, 50}, 2, 1, {20, 42}},
-        {1, 5, {10, 20, 30, 40, 50}, 1, 2, {20, 42}},
-        {2, 1, {7, 200}, 4, 1, {7, 7, 200, 200}},
-        {1, 2, {7, 200}, 1, 4, {7, 7, 200, 200}},
-        {2, 2, {0, 100, 50, 250}, 1, 1, {100}},
-        // Windows starting inside the pixel lose a unit to single precision.
-        {1, 1, {255}, 3, 1, {255, 254, 254}},
-        {1, 1, {255}, 1, 3, {255, 254, 254}},
-    };
-    for (const Case& c : cases) {
+    using Pixels = std::vector<int>;
+    const std::tuple<std::int16_t, std::int16_t, Pixels, std::int16_t, std::int16_t, Pixels>
+        cases[] = {
+            // The second window starts at 2.5: (0.5 x 30 + 40 + 50) / 2.5.
+            {5, 1, {10, 20, 30, 40, 50}, 2, 1, {20, 42}},
+            {1, 5, {10, 20, 30, 40, 50}, 1, 2, {20, 42}},
+            {2, 1, {7, 200}, 4, 1, {7, 7, 200, 200}},
+            {1, 2, {7, 200}, 1, 4, {7, 7, 200, 200}},
+            {2, 2, {0, 100, 50, 250}, 1, 1, {100}},
+            // Windows starting inside the pixel lose a unit to single precision.
+            {1, 1, {255}, 3, 1, {255, 254, 254}},
+            {1, 1, {255}, 1, 3, {255, 254, 254}},
+        };
+    for (const auto& [srcWidth, srcHeight, source, dstWidth, dstHeight, expected] : cases) {
         Bytes result;
-        ASSERT_EQ(scaleImage(result, c.dstWidth, c.dstHeight, grayPicture(c.source).data(),
-                             c.srcWidth, c.srcHeight),
+        ASSERT_EQ(scaleImage(result, dstWidth, dstHeight, grayPicture(source).data(), srcWidth,
+                             srcHeight),
                   0);
-        EXPECT_EQ(result, grayPicture(c.expected))
-            << c.srcWidth << "x" << c.srcHeight << " to " << c.dstWidth << "x" << c.dstHeight;
+        EXPECT_EQ(result, grayPicture(expected))
+            << srcWidth << "x" << srcHeight << " to " << dstWidth << "x" << dstHeight;
     }
     Bytes source(5 * 3 * 3), result;
     for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>(i * 37);
@@ -136,14 +128,7 @@ Rgb reduced(const Rgb& in, int depth, bool dither, int x = 0, int y = 0) {
 }
 
 TEST(Reduce, PixelValuesOfEachDepth) {
-    struct Case {
-        Rgb in;
-        int depth;
-        bool dither;
-        int x;
-        Rgb out;
-    };
-    const Case cases[] = {
+    const std::tuple<Rgb, int, bool, int, Rgb> cases[] = {
         {{128, 128, 128}, 4, false, 0, {108, 108, 108}},  // steps of 36, not 17
         {{128, 128, 128}, 8, false, 0, {119, 119, 119}},
         {{128, 128, 128}, 8, true, 0, {135, 135, 135}},  // a unit, not a level, lower
@@ -153,20 +138,13 @@ TEST(Reduce, PixelValuesOfEachDepth) {
         {{100, 150, 200}, 16, false, 0, {96, 148, 200}},
         {{100, 150, 200}, 3, true, 0, {100, 150, 200}},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(reduced(c.in, c.depth, c.dither, c.x), c.out)
-            << ::testing::PrintToString(c.in) << " " << c.depth << " " << c.dither << c.x;
-    }
+    for (const auto& [in, depth, dither, x, out] : cases)
+        EXPECT_EQ(reduced(in, depth, dither, x), out)
+            << ::testing::PrintToString(in) << " depth " << depth << " dither " << dither << x;
 }
 
 TEST(Reduce, PackedPictures) {
-    struct Case {
-        Rgb colour;
-        int width, height, depth;
-        bool dither;
-        Bytes packed;
-    };
-    const Case cases[] = {
+    const std::tuple<Rgb, int, int, int, bool, Bytes> cases[] = {
         // Mid gray falls on pattern 4, a checkerboard.
         {{128, 128, 128}, 8, 2, 1, true, {0xAA, 0x00, 0x55, 0x00}},
         {{128, 128, 128}, 8, 2, 1, false, {0x00, 0x00, 0x00, 0x00}},
@@ -178,9 +156,9 @@ TEST(Reduce, PackedPictures) {
         {{255, 255, 0}, 2, 1, 8, false, {139, 139}},
         {{100, 150, 200}, 1, 1, 16, false, {0x64, 0xB9}},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(packedPicture(c.colour, c.width, c.height, c.depth, c.dither), c.packed)
-            << ::testing::PrintToString(c.colour) << " " << c.depth << " " << c.dither;
+    for (const auto& [colour, width, height, depth, dither, packed] : cases) {
+        EXPECT_EQ(packedPicture(colour, width, height, depth, dither), packed)
+            << ::testing::PrintToString(colour) << " depth " << depth << " dither " << dither;
     }
     // Below 16 bits white packs to code 0 and black to all ones, dithered or
     // not; 16 pixels fill whole bytes without padding.
@@ -196,20 +174,17 @@ TEST(Reduce, PackedPictures) {
 }
 
 TEST(Reduce, RowsArePaddedToEvenBytesWithZeroBits) {
-    struct Case {
-        int depth, width;
-        Bytes row;
-    };
-    for (const Case& c : {Case{1, 3, {0xE0, 0x00}}, Case{1, 20, {0xFF, 0xFF, 0xF0, 0x00}},
-                          Case{2, 4, {0xFF, 0x00}}, Case{4, 3, {0xFF, 0xF0}},
-                          Case{8, 5, {255, 255, 255, 255, 255, 0}}, Case{16, 1, {0x00, 0x00}}}) {
-        EXPECT_EQ(packedRowBytes(static_cast<std::int16_t>(c.depth), c.width), c.row.size());
+    const std::tuple<int, int, Bytes> cases[] = {
+        {1, 3, {0xE0, 0x00}}, {1, 20, {0xFF, 0xFF, 0xF0, 0x00}},    {2, 4, {0xFF, 0x00}},
+        {4, 3, {0xFF, 0xF0}}, {8, 5, {255, 255, 255, 255, 255, 0}}, {16, 1, {0x00, 0x00}}};
+    for (const auto& [depth, width, row] : cases) {
+        EXPECT_EQ(packedRowBytes(static_cast<std::int16_t>(depth), width), row.size());
         // A near-black whose input bytes are not 0, so that zero padding is
         // written and not left over; two rows follow each other without gaps.
-        Bytes twoRows = c.row;
-        twoRows.insert(twoRows.end(), c.row.begin(), c.row.end());
-        EXPECT_EQ(packedPicture({3, 3, 3}, c.width, 2, c.depth, false), twoRows)
-            << "depth " << c.depth << " width " << c.width;
+        Bytes twoRows = row;
+        twoRows.insert(twoRows.end(), row.begin(), row.end());
+        EXPECT_EQ(packedPicture({3, 3, 3}, width, 2, depth, false), twoRows)
+            << depth << " " << width;
     }
     for (int depth : {0, 3, 24, -1}) {  // unsupported depths leave the buffer as it is
         Bytes pixels = {1, 2, 3, 4, 5, 6};

@@ -226,14 +226,6 @@ void reset(const Scene& s) {
     std::remove(s.work.c_str());
 }
 
-std::int16_t appendFromStart(const Scene& s, AppendFaultHook hook, void* context) {
-    reset(s);
-    setAppendFaultHook(hook, context);
-    const std::int16_t status = appendPicture(s);
-    setAppendFaultHook(nullptr, nullptr);
-    return status;
-}
-
 // Counts the steps. A record's first step comes while no work file exists,
 // when the database stands complete with the records before it.
 bool recordStates(void* context, int) {
@@ -250,7 +242,10 @@ const Scene& scene() {
         s.work = workFilePath(s.path);
         s.initial = fixtures::buildDatabase(
             "Fault", std::vector<fixtures::FixtureRecord>(20, testing::makeRecord(16, 160, 160)));
-        EXPECT_EQ(appendFromStart(s, recordStates, &s), 0);
+        reset(s);
+        setAppendFaultHook(recordStates, &s);
+        EXPECT_EQ(appendPicture(s), 0);
+        setAppendFaultHook(nullptr, nullptr);
         s.states.push_back(readFileBytes(s.path));
         return s;
     }();
@@ -259,47 +254,46 @@ const Scene& scene() {
     return built;
 }
 
-// After step k went wrong the database holds a complete state, never one
-// behind the states earlier steps left, and no work file is left over.
-::testing::AssertionResult holdsACompleteState(const Scene& s, int k, std::set<int>& seen) {
-    const auto at = std::find(s.states.begin(), s.states.end(), readFileBytes(s.path));
-    const int state = static_cast<int>(at - s.states.begin());
-    if (at == s.states.end() || state < *seen.rbegin() || std::filesystem::exists(s.work)) {
-        return ::testing::AssertionFailure()
-               << "step " << k << " leaves state " << state << " (" << kTiles + 1
-               << ": none) after " << *seen.rbegin() << ", or a work file";
-    }
-    seen.insert(state);
-    return ::testing::AssertionSuccess();
-}
-
-// Each step fails once in turn; over all of them every state turns up.
-TEST(AppendFault, AFailedStepLeavesACompleteDatabase) {
+// Breaks the append at each step k in turn. After each the database holds a
+// complete state, never one behind the states earlier steps left, and no work
+// file is left over; over all steps every state turns up.
+void expectEveryBreakLeavesACompleteState(const std::function<void(const Scene&, int)>& breakAt) {
     const Scene& s = scene();
     std::set<int> seen = {0};
     for (int k = 0; k <= s.steps; ++k) {
-        const std::int16_t status = appendFromStart(
-            s, [](void* context, int step) { return step == *static_cast<int*>(context); }, &k);
+        reset(s);
+        breakAt(s, k);
+        if (::testing::Test::HasFatalFailure()) return;
+        const auto at = std::find(s.states.begin(), s.states.end(), readFileBytes(s.path));
+        const int state = static_cast<int>(at - s.states.begin());
+        ASSERT_TRUE(state <= kTiles && state >= *seen.rbegin() && !std::filesystem::exists(s.work))
+            << "step " << k << " leaves state " << state << " (" << kTiles + 1 << ": none) after "
+            << *seen.rbegin() << ", or a work file";
+        seen.insert(state);
+    }
+    EXPECT_EQ(seen.size(), kTiles + 1u);
+}
+
+TEST(AppendFault, AFailedStepLeavesACompleteDatabase) {
+    expectEveryBreakLeavesACompleteState([](const Scene& s, int k) {
+        setAppendFaultHook([](void* step, int now) { return now == *static_cast<int*>(step); }, &k);
+        const std::int16_t status = appendPicture(s);
+        setAppendFaultHook(nullptr, nullptr);
         const bool failed =
             status == kAppendWorkFileUnreadable || status == kAppendDatabaseUnwritable;
         ASSERT_TRUE(k < s.steps ? failed : status == 0) << "step " << k << ": " << status;
-        ASSERT_TRUE(holdsACompleteState(s, k, seen));
-    }
-    EXPECT_EQ(seen.size(), kTiles + 1u);
+    });
 }
 
 #ifndef _WIN32
 // _exit drops what the stdio buffers of the open files hold, as a kill would.
 TEST(AppendFault, ADeathAtAnyStepIsRecovered) {
-    const Scene& s = scene();
-    std::set<int> seen = {0};
-    for (int k = 0; k <= s.steps; ++k) {
-        reset(s);
+    expectEveryBreakLeavesACompleteState([](const Scene& s, int k) {
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
-            const auto die = [](void* context, int step) {
-                if (step == *static_cast<int*>(context)) _exit(3);
+            const auto die = [](void* step, int now) {
+                if (now == *static_cast<int*>(step)) _exit(3);
                 return false;
             };
             setAppendFaultHook(die, &k);
@@ -310,9 +304,7 @@ TEST(AppendFault, ADeathAtAnyStepIsRecovered) {
         ASSERT_TRUE(WIFEXITED(status));
         ASSERT_EQ(WEXITSTATUS(status), k < s.steps ? 3 : 0) << "step " << k;
         recoverDatabase(s.path);
-        ASSERT_TRUE(holdsACompleteState(s, k, seen));
-    }
-    EXPECT_EQ(seen.size(), kTiles + 1u);
+    });
 }
 #endif
 
