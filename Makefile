@@ -4,10 +4,12 @@
 NATIVE   := build/native
 WIN32    := build/win32
 SANITIZE := build/sanitize
+FUZZ     := build/fuzz
+FUZZ_SECONDS ?= 60
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap build native win32 test test-native test-wine test-sanitize run bench format clean
+.PHONY: all bootstrap build native win32 test test-native test-wine test-sanitize fuzz run bench format clean
 
 all: build
 
@@ -43,6 +45,20 @@ test-sanitize: bootstrap $(SANITIZE)/build.ninja
 	cmake --build $(SANITIZE) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
 	  ctest --test-dir $(SANITIZE) --output-on-failure -j $(JOBS)
+
+$(FUZZ)/build.ninja:
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ) $(CMAKE_FLAGS) -DFERROVEL_FUZZ=ON -DFERROVEL_SANITIZE=ON \
+	  -DFERROVEL_BENCHMARKS=OFF -DBUILD_TESTING=OFF
+
+# Each fuzz target for FUZZ_SECONDS (default 60), from a seed corpus of our own.
+fuzz: bootstrap $(FUZZ)/build.ninja
+	cmake --build $(FUZZ) -j $(JOBS)
+	$(FUZZ)/bin/make_corpus $(FUZZ)/seeds
+	for target in ReadBmp:bmp Database:database Append:database RunLength:runlength; do \
+	  name=$${target%%:*}; seeds=$${target##*:}; mkdir -p $(FUZZ)/corpus/$$name; \
+	  $(FUZZ)/bin/Fuzz$$name -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=20 \
+	    -print_final_stats=1 -artifact_prefix=$(FUZZ)/findings- $(FUZZ)/corpus/$$name $(FUZZ)/seeds/$$seeds || exit 1; \
+	done
 
 # The window program on the demo database (under Wine here).
 run: native win32

@@ -105,6 +105,7 @@ CatalogueEntry entryForStart(std::int16_t index, const RecordSummary& start) {
 
 void copyTile(const RgbImage& tile, std::int32_t tileX, std::int32_t tileY, bool bottomLayer,
               RgbImage& image) {
+    if (tile.width <= 0 || tile.height <= 0) return;  // a tile without pixels covers nothing
     const std::size_t imageRowBytes = static_cast<std::size_t>(image.width) * 3;
     for (std::int32_t y = 0; y < tile.height; ++y) {
         std::uint8_t* out = image.pixels.data() +

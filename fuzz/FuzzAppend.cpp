@@ -1,0 +1,45 @@
+// Appending a small picture to a database of arbitrary bytes: the result is
+// a database with one image more, or the append fails and the file is as it was.
+#include <cstdlib>
+#include <vector>
+
+#include "database/Append.h"
+#include "database/Catalogue.h"
+#include "fuzz/FuzzSupport.h"
+#include "tests/fixtures/DatabaseBuilder.h"
+
+namespace {
+
+std::int32_t imageCount(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return -1;
+    std::int16_t count = 0;
+    ferrovel::queryCatalogue(file, 0, ferrovel::CatalogueQuery{&count, nullptr, nullptr});
+    std::fclose(file);
+    return count;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size > 1 << 20) return 0;
+    const std::string path = ferrovel::fuzzing::writeInput("append", data, size);
+    const std::int32_t before = imageCount(path);
+    ferrovel::BgrImage picture;
+    picture.width = 24;
+    picture.height = 17;
+    picture.pixels.assign(24 * 17 * 3, 0x5A);
+    ferrovel::AppendOptions options;
+    options.name = "fuzz";
+    options.targetWidth = 24;
+    options.targetHeight = 17;
+    options.bits = static_cast<std::int16_t>(size > 0 ? 1 << (data[0] % 5) : 1);
+    const std::int16_t status = ferrovel::appendImage(path, picture, options);
+    if (status != 0) {
+        const ferrovel::fixtures::Bytes after = ferrovel::fixtures::readFileBytes(path);
+        if (after.size() != size || (size > 0 && !std::equal(after.begin(), after.end(), data))) std::abort();
+    } else if (imageCount(path) != before + 1) {
+        std::abort();
+    }
+    return 0;
+}
