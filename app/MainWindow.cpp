@@ -8,6 +8,7 @@
 #include "app/WinUtil.h"
 #include "app/resource.h"
 #include "install/InstallCommand.h"
+#include "interchange/Clipboard.h"
 
 namespace ferrovel {
 namespace {
@@ -15,8 +16,6 @@ namespace {
 constexpr const char* kNeedsImages =
     "Please create or load a non-empty Brushwick-format database file and select an\n"
     "image before choosing this operation.";
-constexpr const char* kNeedsDatabase =
-    "Please create or load a Brushwick-format database file before choosing this operation.";
 
 constexpr const char* kHelpCaption = "Ferrovel Image Manager Help";
 constexpr const char* kHelpText =
@@ -56,18 +55,6 @@ void showDatabasePath(const AppState& state) {
     SetDlgItemTextA(state.mainWindow, IDC_DATABASE_PATH, state.currentDatabasePath.c_str());
 }
 
-// Commands whose window parts come later: their guard runs, then the user
-// is told the command is not there yet.
-void notAvailable(const char* command) {
-    const std::string text = std::string(command) + " is not available in this version yet.";
-    showMessage(text.c_str(), kMessageCaption);
-}
-
-void guardedNotAvailable(const AppState& state, const char* command) {
-    if (!hasImages(state)) return void(showMessage(kNeedsImages, kMessageCaption));
-    notAvailable(command);
-}
-
 void runCommand(AppState& state, int id, int notification) {
     switch (id) {
         case IDC_LOAD:
@@ -81,12 +68,10 @@ void runCommand(AppState& state, int id, int notification) {
             exportCommand(state);
             break;
         case IDC_COPY:
-            guardedNotAvailable(state, "Copying to the clipboard");
+            copyToClipboard(state);
             break;
         case IDC_PASTE:
-            if (state.currentDatabasePath.empty())
-                return void(showMessage(kNeedsDatabase, kMessageCaption));
-            notAvailable("Pasting from the clipboard");
+            pasteFromClipboard(state);
             break;
         case IDC_PRINT:
             if (!hasImages(state)) return void(showMessage(kNeedsImages, kMessageCaption));

@@ -13,12 +13,15 @@ namespace ferrovel {
 namespace {
 
 constexpr std::uint32_t kFileHeaderBytes = 54;
+constexpr std::uint32_t kBitmapFileHeaderBytes = 14;
+constexpr std::uint32_t kLargestInfoHeaderBytes = 124;  // the V5 header
 constexpr std::uint32_t kPixelsPerMetre = 2667;
 constexpr std::int32_t kMinCanvasWidth = 160;
 constexpr std::int32_t kMinCanvasHeight = 144;
 
 struct BmpHeader {
     std::uint32_t pixelOffset = 0;
+    std::uint32_t infoHeaderSize = 0;
     std::int32_t width = 0;
     std::int32_t height = 0;
     std::uint16_t bitsPerPixel = 0;
@@ -44,7 +47,7 @@ BmpHeader readHeaderFields(std::FILE* file) {
     readU32LE(file);  // file size
     readU32LE(file);  // reserved
     header.pixelOffset = readU32LE(file);
-    readU32LE(file);  // info header size: the fields are read as the 40-byte header's
+    header.infoHeaderSize = readU32LE(file);  // the fields are read as the 40-byte header's
     header.width = static_cast<std::int32_t>(readU32LE(file));
     header.height = static_cast<std::int32_t>(readU32LE(file));
     readU16LE(file);  // planes
@@ -70,6 +73,14 @@ std::int64_t canvasHeightFor(std::int32_t height) {
     return height < kMinCanvasHeight ? kMinCanvasHeight : height;
 }
 
+// The palette follows the info header. A V4 or V5 header (41 to 124 bytes)
+// says where that is; any other size is taken as the 40-byte header's.
+std::uint32_t paletteOffset(const BmpHeader& header) {
+    const std::uint32_t size = header.infoHeaderSize;
+    return size > 40 && size <= kLargestInfoHeaderBytes ? kBitmapFileHeaderBytes + size
+                                                        : kFileHeaderBytes;
+}
+
 BmpPalette readPalette(std::FILE* file, const BmpHeader& header) {
     BmpPalette palette{};
     std::uint32_t entries = 0;
@@ -78,7 +89,7 @@ BmpPalette readPalette(std::FILE* file, const BmpHeader& header) {
     } else if (header.bitsPerPixel <= 8) {
         entries = 1u << header.bitsPerPixel;
     }
-    seekTo(file, kFileHeaderBytes);
+    seekTo(file, paletteOffset(header));
     for (std::uint32_t i = 0; i < entries; ++i) {
         palette[i].blue = readU8(file);
         palette[i].green = readU8(file);
@@ -156,7 +167,8 @@ BmpReadResult readBmp(const std::string& path) {
     result.fileBitsPerPixel = static_cast<std::int16_t>(header.bitsPerPixel);
 
     const BmpPalette palette = readPalette(file, header);
-    if (header.height > 0) readPixelRows(file, header, palette, result.canvas);
+    // A picture without columns has nothing to place on the canvas.
+    if (header.height > 0 && header.width > 0) readPixelRows(file, header, palette, result.canvas);
     return result;
 }
 

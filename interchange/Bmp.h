@@ -6,7 +6,7 @@
 //   2       u32    file size           ignored           54 + stride * height
 //   6       u32    reserved            ignored           0
 //   10      u32    pixel data offset   used              54
-//   14      u32    info header size    ignored           40
+//   14      u32    info header size    palette place     40
 //   18      u32    width               used, signed      width
 //   22      u32    height              used, signed      height
 //   26      u16    planes              ignored           1
@@ -17,7 +17,8 @@
 //   42      u32    y pixels per metre  ignored           2667
 //   46      u32    colours used        used              0
 //   50      u32    important colours   ignored           0
-//   54      4 each palette: blue, green, red, reserved
+//   54      4 each palette: blue, green, red, reserved; behind the info
+//                  header instead when that is a V4 or V5 one (41 to 124 bytes)
 //
 // Rows are stored bottom row first, each padded to a multiple of 4 bytes.
 // The reader places the picture in the top-left corner of an all-white canvas

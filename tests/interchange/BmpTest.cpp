@@ -30,23 +30,25 @@ struct BmpFields {
     int paletteEntries;  // entry(0) onwards
     Bytes rows;          // as stored: bottom row first, padded
     std::string signature = "BM";
+    std::uint32_t infoHeaderSize = 40;  // zeros after the 40 bytes of fields
 };
 
 Bytes bmpBytes(const BmpFields& f) {
-    const auto offset = static_cast<std::uint32_t>(54 + 4 * f.paletteEntries);
+    const auto offset = static_cast<std::uint32_t>(14 + f.infoHeaderSize + 4 * f.paletteEntries);
     const auto size = static_cast<std::uint32_t>(f.rows.size());
     Bytes out(f.signature.begin(), f.signature.end());
     const auto put = [&out](std::uint32_t value, int bytes) {
         for (int i = 0; i < bytes; ++i) out.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
     };
     // File size, reserved, pixel data offset, info header size, width, height.
-    for (std::uint32_t v :
-         {offset + size, 0u, offset, 40u, std::uint32_t(f.width), std::uint32_t(f.height)})
+    for (std::uint32_t v : {offset + size, 0u, offset, f.infoHeaderSize, std::uint32_t(f.width),
+                            std::uint32_t(f.height)})
         put(v, 4);
     put(1, 2);  // planes
     put(f.bits, 2);
     // Compression, image size, pixels per metre both ways, colours used, important colours.
     for (std::uint32_t v : {0u, size, 2835u, 2835u, f.colorsUsed, 0u}) put(v, 4);
+    out.resize(14 + f.infoHeaderSize, 0);
     for (int i = 0; i < f.paletteEntries; ++i) {
         for (int c : entry(i)) put(static_cast<std::uint32_t>(c), 1);
         put(0, 1);
@@ -144,6 +146,21 @@ TEST(BmpRead, PaletteEntriesNotReadAreBlackAndMissingBytesAreFF) {
     EXPECT_EQ(at(r, 0, 0), kWhite);
     EXPECT_EQ(at(readFields({2, 1, 8, 0, 256, {}}), 1, 0), entry(255));
     EXPECT_EQ(at(readFields({3, 1, 4, 0, 16, {}}), 2, 0), entry(15));
+}
+
+TEST(BmpRead, ThePaletteFollowsAV4OrV5Header) {
+    // Header sizes the reader places the palette behind, and one larger than
+    // any it knows, taken as 40 bytes (its palette then lies in header zeros).
+    const std::pair<std::uint32_t, bool> cases[] = {
+        {40, true}, {56, true}, {108, true}, {124, true}, {125, false}};
+    for (const auto& [size, behind] : cases) {
+        const BmpReadResult r = readFields({2, 1, 8, 0, 256, {7, 200, 0, 0}, "BM", size});
+        ASSERT_EQ(r.status, 0) << size;
+        EXPECT_EQ(at(r, 0, 0), behind ? entry(7) : kBlack) << size;
+        if (behind) {
+            EXPECT_EQ(at(r, 1, 0), entry(200)) << size;
+        }
+    }
 }
 
 TEST(BmpWrite, WritesByteExactFilesThatReadBack) {

@@ -1,0 +1,162 @@
+#include "interchange/Clipboard.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <span>
+
+#include "app/DatabaseView.h"
+#include "app/Export.h"
+#include "app/ImportCommand.h"
+#include "app/WinUtil.h"
+#include "app/resource.h"
+#include "database/ByteStream.h"
+#include "interchange/DibBlock.h"
+
+namespace ferrovel {
+namespace {
+
+constexpr const char* kWorkFileName = "ClipboardImage.BMP";
+constexpr const char* kClipboardEmpty = "The clipboard is empty.";
+constexpr const char* kNeedsImages =
+    "Please create or load a non-empty Brushwick-format database file and select an\n"
+    "image before choosing this operation.";
+constexpr const char* kNeedsDatabase =
+    "Please create or load a Brushwick-format database file before choosing this operation.";
+
+// True when a file of that name can be written in the current directory. A
+// file that was not there before is not left behind.
+bool currentDirectoryTakes(const char* name) {
+    if (std::FILE* existing = std::fopen(name, "r+b")) {
+        std::fclose(existing);
+        return true;
+    }
+    std::FILE* created = std::fopen(name, "wb");
+    if (!created) return false;
+    std::fclose(created);
+    std::remove(name);
+    return true;
+}
+
+// The work file: in the current directory, or in the user's temporary folder
+// when the current directory takes no files (a program folder, a CD).
+std::string workFilePath() {
+    if (currentDirectoryTakes(kWorkFileName)) return kWorkFileName;
+    char folder[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathA(sizeof folder, folder);
+    if (length == 0 || length > MAX_PATH) return kWorkFileName;
+    return std::string(folder, length) + kWorkFileName;
+}
+
+// The title names the work file, wherever it lies.
+void showWorkFileTitle(void* context, const std::string&) {
+    SetWindowTextA(static_cast<AppState*>(context)->mainWindow, kWorkFileName);
+}
+
+void showExportMessage(void*, const char* text) {
+    showMessage(text, kExportCaption);
+}
+
+// Puts the bitmap file at path, less its file header, on the clipboard as
+// CF_DIB. The block is the file's size, so 14 zero bytes follow the rows.
+void putFileOnClipboard(HWND owner, const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return;
+    const std::int64_t size = streamSize(file);
+    HGLOBAL block = nullptr;
+    if (size > std::int64_t{kBmpFileHeaderBytes} && static_cast<std::uint64_t>(size) <= SIZE_MAX)
+        block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(size));
+    if (void* bytes = block ? GlobalLock(block) : nullptr) {
+        seekTo(file, kBmpFileHeaderBytes);
+        readBytes(file, static_cast<std::uint8_t*>(bytes),
+                  static_cast<std::size_t>(size) - kBmpFileHeaderBytes);
+        GlobalUnlock(block);
+        OpenClipboard(owner);
+        EmptyClipboard();
+        // Once set, the block belongs to the clipboard.
+        if (!SetClipboardData(CF_DIB, block)) GlobalFree(block);
+        CloseClipboard();
+    } else if (block) {
+        GlobalFree(block);
+    }
+    std::fclose(file);
+}
+
+// Writes the file header and the block to the work file: its path, or an
+// empty string when it cannot be written.
+std::string writeWorkFile(const DibFileHeader& header, std::span<const std::uint8_t> block) {
+    const std::string path = workFilePath();
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return {};
+    std::fwrite(header.bytes.data(), 1, header.bytes.size(), file);
+    std::fwrite(block.data(), 1, block.size(), file);
+    const bool failed = std::ferror(file) != 0;
+    if (std::fclose(file) != 0 || failed) {
+        std::remove(path.c_str());
+        return {};
+    }
+    return path;
+}
+
+// Imports the work file; on success the view shows the new image and the
+// work file goes. A cancelled import keeps both as they are.
+void importWorkFile(AppState& state, const std::string& path) {
+    // The selection's folder ends where the file name begins, so that a
+    // temporary folder with spaces in its name stays one path.
+    const std::size_t nameOffset = path.size() - std::strlen(kWorkFileName);
+    if (importFiles(state, state.currentDatabasePath, path, nameOffset) == 0) {
+        refreshDatabaseView(state, state.currentDatabasePath, kReload);
+        refreshDatabaseView(state, state.currentDatabasePath, kSelectLast);
+        std::remove(path.c_str());
+    }
+    SetWindowTextA(state.mainWindow, kAppTitle);
+}
+
+}  // namespace
+
+void copyToClipboard(AppState& state) {
+    const LRESULT entries =
+        SendDlgItemMessageA(state.mainWindow, IDC_IMAGE_LIST, LB_GETCOUNT, 0, 0);
+    if (state.currentDatabasePath.empty() || entries <= 0)
+        return void(showMessage(kNeedsImages, kMessageCaption));
+    const std::string path = workFilePath();
+    ExportHooks hooks;
+    hooks.context = &state;
+    hooks.showOutputPath = showWorkFileTitle;
+    hooks.showMessage = showExportMessage;
+    const ExportRequest request{state.currentDatabasePath, path, kExportToGivenFile,
+                                static_cast<std::int16_t>(entries), state.selectedImage};
+    if (exportImages(request, hooks) == 0) {
+        putFileOnClipboard(state.mainWindow, path);
+        std::remove(path.c_str());
+    }
+    SetWindowTextA(state.mainWindow, kAppTitle);
+}
+
+void pasteFromClipboard(AppState& state) {
+    if (state.currentDatabasePath.empty())
+        return void(showMessage(kNeedsDatabase, kMessageCaption));
+    OpenClipboard(state.mainWindow);
+    HANDLE data = GetClipboardData(CF_DIB);
+    const void* bytes = data ? GlobalLock(data) : nullptr;
+    if (!bytes) {
+        CloseClipboard();
+        // A block that cannot be locked ends the paste without a message.
+        if (!data) showMessage(kClipboardEmpty, kMessageCaption);
+        return;
+    }
+    const std::span<const std::uint8_t> block(static_cast<const std::uint8_t*>(bytes),
+                                              GlobalSize(data));
+    const DibFileHeader header = dibFileHeader(block);
+    if (header.status == 0) {
+        const std::string path = writeWorkFile(header, block);
+        if (!path.empty()) importWorkFile(state, path);
+    }
+    GlobalUnlock(data);
+    CloseClipboard();
+    // A block too short for its own header holds no bitmap to paste.
+    if (header.status != 0) showMessage(kClipboardEmpty, kMessageCaption);
+}
+
+}  // namespace ferrovel

@@ -1,0 +1,235 @@
+// End-to-end tests of Copy and Paste: the real program and the real
+// clipboard, which this process fills and reads like any other program.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "database/Catalogue.h"
+#include "tests/TestSupport.h"
+#include "tests/fixtures/DemoDatabase.h"
+#include "tests/gui/AppDriver.h"
+
+namespace ferrovel::gui {
+namespace {
+
+using fixtures::Bytes;
+
+constexpr const char* kWorkFile = "ClipboardImage.BMP";  // in the program's current directory
+constexpr const char* kSettings = "Software\\Ferrovel\\ImageManager\\5.0";
+// The largest channel difference after 5-6-5 bits and the HLS round trip:
+// measured 8 for a copied 16-bit image and 10 for the 24-bit test colours.
+constexpr int kBound = 12;
+
+// Puts a CF_DIB block on the clipboard (an empty one: nothing). The owner
+// window is destroyed at once, so the program never waits for this thread.
+void putOnClipboard(const Bytes& block) {
+    HWND owner =
+        CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_TRUE(OpenClipboard(owner));
+    EmptyClipboard();
+    if (!block.empty()) {
+        HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE, block.size());
+        std::memcpy(GlobalLock(handle), block.data(), block.size());
+        GlobalUnlock(handle);
+        EXPECT_NE(SetClipboardData(CF_DIB, handle), nullptr);
+    }
+    CloseClipboard();
+    DestroyWindow(owner);
+}
+
+Bytes clipboardDib() {
+    Bytes bytes;
+    if (!OpenClipboard(nullptr)) return bytes;
+    if (HANDLE data = GetClipboardData(CF_DIB)) {
+        const auto* begin = static_cast<const std::uint8_t*>(GlobalLock(data));
+        if (begin) bytes.assign(begin, begin + GlobalSize(data));
+        GlobalUnlock(data);
+    }
+    CloseClipboard();
+    return bytes;
+}
+
+// Blue, green, red of pixel i of the test pictures; all different.
+std::array<std::uint8_t, 3> colorOf(int i) {
+    return {std::uint8_t(i * 37 + 11), std::uint8_t(200 - i * 13), std::uint8_t(i * 71 + 90)};
+}
+
+// A bottom-up block of 5 x 3 pixels with an info header of headerSize bytes,
+// colours used 0, and for 8 bits a palette of 256 entries.
+Bytes dibBlock(std::uint16_t bits, std::uint32_t headerSize) {
+    Bytes block;
+    const auto put = [&block](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            block.push_back(static_cast<std::uint8_t>(value >> (8 * i)));
+    };
+    for (std::uint32_t v : {headerSize, 5u, 3u}) put(v, 4);
+    put(1, 2);
+    put(bits, 2);
+    block.resize(headerSize, 0);  // no compression, colours used 0, no masks
+    for (int i = 0; i < 256 && bits == 8; ++i) {
+        for (std::uint8_t c : colorOf(i)) put(c, 1);
+        put(0, 1);
+    }
+    for (int y = 2; y >= 0; --y) {
+        for (int x = 0; x < 5; ++x) {
+            const int index = y * 5 + x;
+            if (bits == 8) {
+                put(static_cast<std::uint32_t>(index), 1);
+            } else {
+                for (std::uint8_t c : colorOf(index)) put(c, 1);
+            }
+        }
+        block.resize((block.size() + 3) / 4 * 4, 0);
+    }
+    return block;
+}
+
+RgbImage storedImage(const std::string& database, int index) {
+    RgbImage image;
+    if (std::FILE* file = std::fopen(database.c_str(), "rb")) {
+        composeImage(file, static_cast<std::int16_t>(index), image);
+        std::fclose(file);
+    }
+    return image;
+}
+
+// The largest channel difference between expected and the same-sized
+// top-left part of actual (one stored tile composes as its whole record).
+int maxDifference(const RgbImage& actual, const RgbImage& expected) {
+    if (actual.width != expected.width || actual.height < expected.height) return 256;
+    int most = 0;
+    for (std::size_t i = 0; i < expected.pixels.size(); ++i)
+        most = std::max(most, std::abs(actual.pixels[i] - expected.pixels[i]));
+    return most;
+}
+
+bool workFileLeft() {
+    return GetFileAttributesA(kWorkFile) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Answers the Import Image dialog with 16 bits and no dither at the proposed
+// (original) size; returns the proposed name.
+std::string importAtSixteenBits(const AppDriver& app) {
+    HWND dialog = app.waitForDialog("Import Image");
+    if (!dialog) return "<no Import Image dialog>";
+    char name[256] = {};
+    SendMessageA(GetDlgItem(dialog, 1025), WM_GETTEXT, sizeof name, reinterpret_cast<LPARAM>(name));
+    HWND format = GetDlgItem(dialog, 1020), dither = GetDlgItem(dialog, 1024);
+    SendMessageW(format, CB_SETCURSEL, 4, 0);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(1020, CBN_SELENDOK),
+                 reinterpret_cast<LPARAM>(format));
+    SendMessageW(dither, BM_SETCHECK, BST_UNCHECKED, 0);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(1024, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(dither));
+    AppDriver::press(dialog, 1023);
+    return name;
+}
+
+class Clipboard : public ::testing::Test {
+protected:
+    void SetUp() override { DeleteFileA(kWorkFile); }
+    // The import settings this test wrote go, so the next run starts alike.
+    void TearDown() override {
+        for (const char* value : {"ImportFormat", "ImportProportional", "ImportDither"})
+            RegDeleteKeyValueA(HKEY_CURRENT_USER, kSettings, value);
+    }
+};
+
+TEST_F(Clipboard, GuardsAndAClipboardWithoutAUsableBitmap) {
+    {
+        AppDriver app;
+        ASSERT_TRUE(app.started());
+        app.press(1016);
+        EXPECT_EQ(app.takeMessage("Message"),
+                  "Please create or load a Brushwick-format database file before choosing this "
+                  "operation.");
+    }
+    const std::string empty =
+        testing::writeScratchFile("clip-empty.pdb", fixtures::buildDatabase("Empty", {}));
+    AppDriver app("\"" + empty + "\"");
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return !app.text(1002).empty(); }));
+    const Bytes picture = dibBlock(24, 40);
+    putOnClipboard(picture);
+    app.press(1014);
+    EXPECT_EQ(app.takeMessage("Message"),
+              "Please create or load a non-empty Brushwick-format database file and select an\n"
+              "image before choosing this operation.");
+    EXPECT_EQ(clipboardDib(), picture);
+
+    // No bitmap, a block shorter than a 40-byte header, a V5 header cut short.
+    Bytes shortV5 = dibBlock(24, 124);
+    shortV5.resize(100);
+    for (const Bytes& block : {Bytes{}, Bytes(picture.begin(), picture.begin() + 20), shortV5}) {
+        putOnClipboard(block);
+        app.press(1016);
+        EXPECT_EQ(app.takeMessage("Message"), "The clipboard is empty.") << block.size();
+    }
+    EXPECT_TRUE(app.listEntries().empty());
+    EXPECT_FALSE(workFileLeft());
+}
+
+TEST_F(Clipboard, CopyThenPasteAppendsACopyOfTheSelectedImage) {
+    const std::string database =
+        testing::writeScratchFile("clip-demo.pdb", fixtures::demoDatabase());
+    AppDriver app("\"" + database + "\"");
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 6; }));
+    app.selectListEntry(4);  // Sunset, 320 x 200 at 16 bits
+    putOnClipboard({});
+    app.press(1014);
+    // The exported file less its file header, then 14 zero bytes.
+    const std::size_t blockSize = 40 + 960 * 200 + 14;
+    Bytes dib;
+    EXPECT_TRUE(AppDriver::waitUntil([&] { return (dib = clipboardDib()).size() == blockSize; }))
+        << dib.size();
+    // A 40-byte header: 320 x 200, one plane, 24 bits.
+    EXPECT_EQ(Bytes(dib.begin(), dib.begin() + std::min<std::size_t>(dib.size(), 16)),
+              (Bytes{40, 0, 0, 0, 64, 1, 0, 0, 200, 0, 0, 0, 1, 0, 24, 0}));
+    EXPECT_EQ(app.title(), "Ferrovel Image Manager");
+    EXPECT_FALSE(workFileLeft());
+
+    app.press(1016);
+    EXPECT_EQ(importAtSixteenBits(app), "ClipboardImage");
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 7; }));
+    EXPECT_EQ(app.listEntries()[6], "ClipboardImage");
+    EXPECT_EQ(app.listSelection(), 6);
+    EXPECT_LE(maxDifference(storedImage(database, 6), storedImage(database, 4)), kBound);
+    EXPECT_EQ(app.title(), "Ferrovel Image Manager");
+    EXPECT_FALSE(workFileLeft());
+}
+
+TEST_F(Clipboard, PastesTheBitmapsOfOtherPrograms) {
+    const std::string database =
+        testing::writeScratchFile("clip-paste.pdb", fixtures::demoDatabase());
+    AppDriver app("\"" + database + "\"");
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 6; }));
+    // The picture in the top-left corner of a white 160 x 144 canvas.
+    RgbImage expected{160, 144, Bytes(160 * 144 * 3, 0xFF)};
+    for (int i = 0; i < 15; ++i) {
+        const auto bgr = colorOf(i);
+        std::copy(bgr.rbegin(), bgr.rend(), expected.pixels.begin() + ((i / 5) * 160 + i % 5) * 3);
+    }
+    const std::pair<std::uint16_t, std::uint32_t> blocks[] = {
+        {24, 40}, {8, 40}, {8, 124}, {24, 124}};
+    std::size_t count = 6;
+    for (const auto& [bits, headerSize] : blocks) {
+        SCOPED_TRACE(::testing::Message() << bits << " bits, " << headerSize << "-byte header");
+        putOnClipboard(dibBlock(bits, headerSize));
+        app.press(1016);
+        EXPECT_EQ(importAtSixteenBits(app), "ClipboardImage");
+        ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == count + 1; }));
+        EXPECT_LE(maxDifference(storedImage(database, static_cast<int>(count)), expected), kBound);
+        EXPECT_FALSE(workFileLeft());
+        ++count;
+    }
+}
+
+}  // namespace
+}  // namespace ferrovel::gui
