@@ -11,6 +11,7 @@
 #include "app/DatabaseView.h"
 #include "app/Registry.h"
 #include "app/RegistryPath.h"
+#include "app/ViewText.h"
 #include "app/WinUtil.h"
 #include "database/Container.h"
 
@@ -57,7 +58,12 @@ std::optional<std::string> palmDesktopFolder() {
 }
 
 void openDatabasePath(AppState& state, const std::string& path) {
-    state.currentDatabasePath = path.substr(0, kMaxDatabasePathChars);
+    // A path cut to fit would name another file: a longer one is not opened.
+    if (path.size() > kMaxDatabasePathChars) {
+        showMessage(kErrorOpeningDatabase, kFileIoErrorCaption, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    state.currentDatabasePath = path;
     refreshDatabaseView(state, state.currentDatabasePath, kReload);
 }
 
