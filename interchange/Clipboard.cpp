@@ -19,6 +19,8 @@ namespace {
 
 constexpr const char* kWorkFileName = "ClipboardImage.BMP";
 constexpr const char* kClipboardEmpty = "The clipboard is empty.";
+constexpr const char* kClipboardBusy =
+    "The clipboard is in use by another program. Please try again.";
 constexpr const char* kNeedsImages =
     "Please create or load a non-empty Brushwick-format database file and select an\n"
     "image before choosing this operation.";
@@ -72,11 +74,16 @@ void putFileOnClipboard(HWND owner, const std::string& path) {
         readBytes(file, static_cast<std::uint8_t*>(bytes),
                   static_cast<std::size_t>(size) - kBmpFileHeaderBytes);
         GlobalUnlock(block);
-        OpenClipboard(owner);
-        EmptyClipboard();
-        // Once set, the block belongs to the clipboard.
-        if (!SetClipboardData(CF_DIB, block)) GlobalFree(block);
-        CloseClipboard();
+        if (OpenClipboard(owner)) {
+            EmptyClipboard();
+            // Once set, the block belongs to the clipboard.
+            if (!SetClipboardData(CF_DIB, block)) GlobalFree(block);
+            CloseClipboard();
+        } else {
+            // Another program holds the clipboard: say so rather than seem to have copied.
+            GlobalFree(block);
+            showMessage(kClipboardBusy, kMessageCaption);
+        }
     } else if (block) {
         GlobalFree(block);
     }
@@ -137,7 +144,7 @@ void copyToClipboard(AppState& state) {
 void pasteFromClipboard(AppState& state) {
     if (state.currentDatabasePath.empty())
         return void(showMessage(kNeedsDatabase, kMessageCaption));
-    OpenClipboard(state.mainWindow);
+    if (!OpenClipboard(state.mainWindow)) return void(showMessage(kClipboardBusy, kMessageCaption));
     HANDLE data = GetClipboardData(CF_DIB);
     const void* bytes = data ? GlobalLock(data) : nullptr;
     if (!bytes) {

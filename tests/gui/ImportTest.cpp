@@ -1,11 +1,21 @@
 // End-to-end tests of importing in the window: the open dialog, the Import
-// Image dialog and the import flow.
+// Image dialog and the import flow, against the database file they write.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <commctrl.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "convert/Adjust.h"
+#include "convert/Reduce.h"
+#include "convert/Scale.h"
+#include "database/Catalogue.h"
 #include "interchange/Bmp.h"
 #include "tests/TestSupport.h"
 #include "tests/fixtures/DemoDatabase.h"
@@ -14,31 +24,408 @@
 namespace ferrovel::gui {
 namespace {
 
-std::string bitmapOf(const std::string& name, int width, int height) {
-    RgbImage picture;
-    picture.width = static_cast<std::int16_t>(width);
-    picture.height = static_cast<std::int16_t>(height);
-    picture.pixels.resize(static_cast<std::size_t>(width * height * 3));
-    for (std::size_t i = 0; i < picture.pixels.size(); ++i) picture.pixels[i] = static_cast<std::uint8_t>(i * 7);
-    const std::string path = testing::scratchPath(name);
-    writeBmp(path, picture);
-    return path;
+constexpr const char* kSettings = "Software\\Ferrovel\\ImageManager\\5.0";
+constexpr const char* kValues[] = {"ImportFormat", "ImportProportional", "ImportDither"};
+constexpr const char* kAppTitle = "Ferrovel Image Manager";
+constexpr const char* kDialog = "Import Image";
+constexpr int kPreview = 1015, kName = 1025, kFormat = 1020, kSize = 1027, kWidth = 1018,
+              kHeight = 1019, kProportions = 1021, kDither = 1024, kContrast = 1016,
+              kBrightness = 1017, kImportAll = 1026, kImport = 1023, kCancel = 1022;
+
+void storeSettings(std::int16_t format, std::int16_t proportional, std::int16_t dither) {
+    const std::int16_t values[] = {format, proportional, dither};
+    for (int i = 0; i < 3; ++i)
+        RegSetKeyValueA(HKEY_CURRENT_USER, kSettings, kValues[i], REG_BINARY, &values[i], 2);
 }
 
-TEST(ImportDialog, Probe) {
-    const std::string database = testing::writeScratchFile("import.pdb", fixtures::demoDatabase());
-    AppDriver app("\"" + database + "\"");
-    ASSERT_TRUE(app.started());
-    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 6; }));
+void forgetSettings() {
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
+}
+
+// The three stored settings, each as "type/size/value" or "-" when missing.
+std::string storedSettings() {
+    std::string all;
+    for (const char* name : kValues) {
+        BYTE bytes[8] = {};
+        DWORD type = 0, size = sizeof bytes;
+        const bool found = RegGetValueA(HKEY_CURRENT_USER, kSettings, name, RRF_RT_ANY, &type,
+                                        bytes, &size) == ERROR_SUCCESS;
+        all += std::string(all.empty() ? "" : " ") +
+               (found ? std::to_string(type) + "/" + std::to_string(size) + "/" +
+                            std::to_string(bytes[0] | bytes[1] << 8)
+                      : "-");
+    }
+    return all;
+}
+
+void bitmap(const std::string& name, int width, int height) {
+    writeBmp(testing::scratchPath(name), testing::gradient(width, height));
+}
+
+// The count of images in the database file, then its last ones as "name WxH bits".
+std::vector<std::string> lastStored(const std::string& database, std::size_t last) {
+    std::FILE* file = std::fopen(database.c_str(), "rb");
+    const std::vector<CatalogueEntry> entries = listCatalogue(file);
+    std::fclose(file);
+    std::vector<std::string> images{std::to_string(entries.size())};
+    for (std::size_t i = entries.size() - std::min(last, entries.size()); i < entries.size(); ++i) {
+        const ImageInfo& info = entries[i].info;
+        images.push_back(entries[i].name + " " + std::to_string(info.width) + "x" +
+                         std::to_string(info.height) + " " + std::to_string(info.bitsPerPixel));
+    }
+    return images;
+}
+
+// Presses Import and chooses files of the scratch folder the way a user types
+// them into the classic open dialog: the folder first, then the names.
+HWND importDialogFor(const AppDriver& app, const std::string& names) {
     app.press(1006);
     HWND open = app.waitForDialog("Import one or more image(s)...");
-    ASSERT_NE(open, nullptr);
-    ASSERT_TRUE(AppDriver::answerFileDialog(open, bitmapOf("one.bmp", 640, 480)));
-    HWND dialog = app.waitForDialog("Import Image");
+    if (!open) return nullptr;
+    const std::string folder = testing::scratchPath("");
+    SendMessageA(GetDlgItem(open, 0x480), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(folder.c_str()));
+    SendMessageA(open, WM_COMMAND, IDOK, 0);  // changes folder and stays open
+    if (!AppDriver::answerFileDialog(open, names)) return nullptr;
+    return app.waitForDialog(kDialog);
+}
+
+// Ends a dialog with one of its buttons and waits until it is gone.
+bool finish(HWND dialog, int button) {
+    AppDriver::press(dialog, button);
+    return AppDriver::waitUntil([&] { return !IsWindow(dialog); });
+}
+
+std::string textOf(HWND dialog, int id) {
+    char text[256] = {};
+    SendMessageA(GetDlgItem(dialog, id), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+LRESULT ask(HWND dialog, int id, UINT message, WPARAM wParam = 0) {
+    return SendMessageW(GetDlgItem(dialog, id), message, wParam, 0);
+}
+
+// Width box, height box and size list selection, as "W x H #index".
+std::string sizeState(HWND dialog) {
+    return textOf(dialog, kWidth) + " x " + textOf(dialog, kHeight) + " #" +
+           std::to_string(ask(dialog, kSize, CB_GETCURSEL));
+}
+
+std::string selectedEntry(HWND dialog, int id) {
+    wchar_t wide[128] = {};
+    SendMessageW(GetDlgItem(dialog, id), CB_GETLBTEXT,
+                 static_cast<WPARAM>(ask(dialog, id, CB_GETCURSEL)),
+                 reinterpret_cast<LPARAM>(wide));
+    char narrow[128] = {};
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
+    return narrow;
+}
+
+// The other choices in one line: format, check boxes, sliders, Import All shown.
+std::string choices(HWND dialog) {
+    return selectedEntry(dialog, kFormat) + ", proportions " +
+           std::to_string(ask(dialog, kProportions, BM_GETCHECK)) + ", dither " +
+           std::to_string(ask(dialog, kDither, BM_GETCHECK)) + ", contrast " +
+           std::to_string(ask(dialog, kContrast, TBM_GETPOS)) + ", brightness " +
+           std::to_string(ask(dialog, kBrightness, TBM_GETPOS)) + ", all " +
+           std::to_string(IsWindowVisible(GetDlgItem(dialog, kImportAll)));
+}
+
+// The user's actions, each with the notification the real control sends.
+void choose(HWND dialog, int id, int index, int notification) {
+    ask(dialog, id, CB_SETCURSEL, static_cast<WPARAM>(index));
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, notification),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+void type(HWND dialog, int id, const std::string& text) {
+    SendMessageA(GetDlgItem(dialog, id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void tick(HWND dialog, int id, bool checked) {
+    ask(dialog, id, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED);
+    SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+void slide(HWND dialog, int id, int position) {
+    SendMessageW(GetDlgItem(dialog, id), TBM_SETPOS, TRUE, position);
+    SendMessageW(dialog, WM_HSCROLL, MAKEWPARAM(TB_THUMBPOSITION, position),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+TEST(ImportDialog, OpensWithTheStoredChoicesAndCancelOrCloseWriteNothing) {
+    const std::string database = testing::writeScratchFile("open.pdb", fixtures::demoDatabase());
+    bitmap("small.bmp", 100, 50);
+    bitmap("other.bmp", 100, 50);
+    storeSettings(3, 0, 0);
+    AppDriver app("\"" + database + "\"");
+    ASSERT_TRUE(app.started());
+    HWND dialog = importDialogFor(app, "small.bmp");
     ASSERT_NE(dialog, nullptr);
-    HWND contrast = GetDlgItem(dialog, 1016);
-    std::printf("min %ld max %ld pos %ld\n", (long)SendMessageW(contrast, TBM_GETRANGEMIN, 0, 0),
-                (long)SendMessageW(contrast, TBM_GETRANGEMAX, 0, 0), (long)SendMessageW(contrast, TBM_GETPOS, 0, 0));
+    EXPECT_EQ(choices(dialog),
+              "8-bit (256 colors), proportions 0, dither 0, contrast 0, brightness 0, all 0");
+    EXPECT_EQ(sizeState(dialog), "160 x 144 #0");  // the padded canvas
+    EXPECT_EQ(selectedEntry(dialog, kSize), "Keep original size");
+    EXPECT_EQ(textOf(dialog, kName), "small");
+    EXPECT_EQ(app.title(), "small");
+    // Escape arrives as IDCANCEL and is ignored; Cancel ends without a trace.
+    SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(IsWindowVisible(dialog));
+    forgetSettings();
+    ASSERT_TRUE(finish(dialog, kCancel));
+    EXPECT_TRUE(AppDriver::waitUntil([&] { return app.title() == kAppTitle; }));
+    EXPECT_EQ(storedSettings(), "- - -");
+    EXPECT_EQ(lastStored(database, 0), std::vector<std::string>{"6"});
+
+    // Nothing stored: the defaults. Two files offer Import All; closing the
+    // dialog drops the whole batch.
+    dialog = importDialogFor(app, "small.bmp other.bmp");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(choices(dialog),
+              "1-bit (b & w), proportions 1, dither 1, contrast 0, brightness 0, all 1");
+    EXPECT_EQ(textOf(dialog, kName), "small.bmp");
+    PostMessageW(dialog, WM_CLOSE, 0, 0);
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return !IsWindow(dialog); }));
+    EXPECT_TRUE(app.noDialog(kDialog));
+    EXPECT_EQ(storedSettings(), "- - -");
+    EXPECT_EQ(lastStored(database, 0), std::vector<std::string>{"6"});
+    EXPECT_EQ(app.title(), kAppTitle);
+}
+
+TEST(ImportDialog, PresetsTypedSizesAndResetsFollowTheProportions) {
+    const std::string database = testing::writeScratchFile("sizes.pdb", fixtures::demoDatabase());
+    bitmap("landscape.bmp", 640, 480);
+    bitmap("tall.bmp", 208, 400);
+    bitmap("portrait.bmp", 300, 400);  // a 304 x 400 canvas
+    storeSettings(2, 1, 1);
+    AppDriver app("\"" + database + "\"");
+    ASSERT_TRUE(app.started());
+
+    HWND dialog = importDialogFor(app, "landscape.bmp");
+    ASSERT_NE(dialog, nullptr);
+    choose(dialog, kSize, 1, CBN_SELCHANGE);
+    EXPECT_EQ(sizeState(dialog), "160 x 120 #1");
+    EXPECT_EQ(selectedEntry(dialog, kSize), "Scale to fit 160x160 lores screen");
+    // A typed width rewrites the height once: 333 * 480 / 640 = 249, which
+    // does not come back as a width of 332.
+    type(dialog, kWidth, "333");
+    EXPECT_EQ(sizeState(dialog), "333 x 249 #5");
+    EXPECT_EQ(selectedEntry(dialog, kSize), "Custom size");
+    tick(dialog, kProportions, false);
+    choose(dialog, kSize, 1, CBN_SELCHANGE);
+    EXPECT_EQ(sizeState(dialog), "160 x 160 #1");
+    type(dialog, kWidth, "200");
+    EXPECT_EQ(sizeState(dialog), "200 x 160 #5");
+    tick(dialog, kProportions, true);
+    EXPECT_EQ(sizeState(dialog), "200 x 150 #5");
+    // Each Reset returns its own slider only.
+    slide(dialog, kContrast, 60);
+    slide(dialog, kBrightness, -40);
+    EXPECT_EQ(choices(dialog),
+              "4-bit (16 grays), proportions 1, dither 1, contrast 60, brightness -40, all 0");
+    SendMessageW(dialog, WM_COMMAND, 3, 0);
+    EXPECT_EQ(choices(dialog),
+              "4-bit (16 grays), proportions 1, dither 1, contrast 0, brightness -40, all 0");
+    SendMessageW(dialog, WM_COMMAND, 4, 0);
+    EXPECT_EQ(ask(dialog, kBrightness, TBM_GETPOS), 0);
+    ASSERT_TRUE(finish(dialog, kCancel));
+
+    // Pinned height: 480 * 208 / 400 = 249; a typed height rewrites the width.
+    dialog = importDialogFor(app, "tall.bmp");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(sizeState(dialog), "208 x 400 #0");
+    choose(dialog, kSize, 3, CBN_SELCHANGE);
+    EXPECT_EQ(sizeState(dialog), "249 x 480 #3");
+    type(dialog, kHeight, "99");
+    EXPECT_EQ(sizeState(dialog), "51 x 99 #5");
+    tick(dialog, kProportions, false);
+    choose(dialog, kSize, 3, CBN_SELCHANGE);
+    EXPECT_EQ(sizeState(dialog), "320 x 480 #3");
+    ASSERT_TRUE(finish(dialog, kCancel));
+
+    // The choices come back as stored, not as the cancelled dialogs left
+    // them; Import stores them with the edited name.
+    dialog = importDialogFor(app, "portrait.bmp");
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(ask(dialog, kProportions, BM_GETCHECK), BST_CHECKED);
+    choose(dialog, kSize, 2, CBN_SELCHANGE);
+    EXPECT_EQ(sizeState(dialog), "243 x 320 #2");  // 320 * 304 / 400
+    tick(dialog, kProportions, false);
+    choose(dialog, kSize, 2, CBN_SELCHANGE);
+    EXPECT_EQ(sizeState(dialog), "320 x 320 #2");
+    choose(dialog, kFormat, 3, CBN_SELENDOK);
+    tick(dialog, kDither, false);
+    type(dialog, kName, "Renamed");
+    forgetSettings();
+    ASSERT_TRUE(finish(dialog, kImport));
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 7; }));
+    EXPECT_EQ(app.listEntries().back(), "Renamed");
+    EXPECT_EQ(app.listSelection(), 6);
+    EXPECT_EQ(lastStored(database, 1), (std::vector<std::string>{"7", "Renamed 320x320 8"}));
+    EXPECT_EQ(storedSettings(), "3/2/3 3/2/0 3/2/0");  // REG_BINARY, 2 bytes each
+}
+
+TEST(ImportDialog, BatchesImportAllPassOverUnreadableFilesAndStopAtCancel) {
+    const std::string database = testing::writeScratchFile("batch.pdb", fixtures::demoDatabase());
+    bitmap("first.bmp", 640, 480);
+    bitmap("wide.bmp", 320, 240);
+    bitmap("tall.bmp", 240, 320);
+    testing::writeScratchFile("junk.bmp", std::vector<std::uint8_t>(300, 'x'));
+    for (const char* name : {"one.bmp", "two.bmp", "x.bmp", "y.bmp", "z.bmp"})
+        bitmap(name, 100, 50);
+    storeSettings(4, 1, 1);
+    AppDriver app("\"" + database + "\"");
+    ASSERT_TRUE(app.started());
+
+    // Import All: the rest of the batch fitted into the chosen box unasked.
+    HWND dialog = importDialogFor(app, "first.bmp wide.bmp tall.bmp");
+    ASSERT_NE(dialog, nullptr);
+    choose(dialog, kSize, 1, CBN_SELCHANGE);
+    ASSERT_TRUE(finish(dialog, kImportAll));
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 9; }));
+    EXPECT_EQ(lastStored(database, 3),
+              (std::vector<std::string>{"9", "first.bmp 160x120 16", "wide.bmp 160x120 16",
+                                        "tall.bmp 120x160 16"}));
+    EXPECT_EQ(app.listSelection(), 8);
+    EXPECT_EQ(app.title(), kAppTitle);
+
+    // A file that is no bitmap is passed over without a word.
+    dialog = importDialogFor(app, "one.bmp junk.bmp two.bmp");
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(finish(dialog, kImport));
+    dialog = app.waitForDialog(kDialog);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(textOf(dialog, kName), "two.bmp");
+    ASSERT_TRUE(finish(dialog, kImport));
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 11; }));
+    EXPECT_TRUE(app.noDialog("Image Import", 0));
+    EXPECT_EQ(lastStored(database, 2),
+              (std::vector<std::string>{"11", "one.bmp 160x144 16", "two.bmp 160x144 16"}));
+
+    // Cancel on the second file keeps the first and never offers the third.
+    dialog = importDialogFor(app, "x.bmp y.bmp z.bmp");
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(finish(dialog, kImport));
+    dialog = app.waitForDialog(kDialog);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(textOf(dialog, kName), "y.bmp");
+    ASSERT_TRUE(finish(dialog, kCancel));
+    EXPECT_TRUE(app.noDialog(kDialog));
+    EXPECT_EQ(lastStored(database, 1), (std::vector<std::string>{"12", "x.bmp 160x144 16"}));
+    EXPECT_EQ(app.title(), kAppTitle);
+}
+
+// The preview as it must look, 0xRRGGBB over the inner rectangle (the
+// frame's rectangle less 4 pixels a side, right and bottom edges included):
+// the canvas scaled, adjusted and reduced by the position in the drawn part,
+// centred when smaller and cropped to its centre when larger, the dialog's
+// face colour around it.
+struct Look {
+    int width, height;
+    std::int16_t bits, dither, brightness, contrast;
+};
+
+std::vector<std::uint32_t> expectedPreview(const BgrImage& canvas, int innerW, int innerH,
+                                           const Look& look, std::uint32_t face) {
+    std::vector<std::uint8_t> scaled;
+    scaleImage(scaled, static_cast<std::int16_t>(look.width),
+               static_cast<std::int16_t>(look.height), canvas.pixels.data(), canvas.width,
+               canvas.height);
+    buildPaletteLookup();
+    const int spareX = innerW - look.width, spareY = innerH - look.height;
+    const int fromX = spareX < 0 ? -spareX / 2 : 0, fromY = spareY < 0 ? -spareY / 2 : 0;
+    const int atX = spareX > 0 ? spareX / 2 : 0, atY = spareY > 0 ? spareY / 2 : 0;
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(innerW * innerH), face);
+    for (int r = 0; r < std::min(look.height, innerH); ++r) {
+        for (int c = 0; c < std::min(look.width, innerW); ++c) {
+            const std::uint8_t* in =
+                &scaled[static_cast<std::size_t>(((fromY + r) * look.width + fromX + c) * 3)];
+            std::int16_t red = in[2], green = in[1], blue = in[0];
+            adjustPixel(red, green, blue, look.brightness, look.contrast);
+            reducePixel(red, green, blue, look.bits, look.dither, c, r);
+            pixels[static_cast<std::size_t>((atY + r) * innerW + atX + c)] =
+                static_cast<std::uint32_t>(red << 16 | green << 8 | blue);
+        }
+    }
+    return pixels;
+}
+
+std::uint32_t systemColour(int index) {
+    const COLORREF c = GetSysColor(index);
+    return static_cast<std::uint32_t>(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c));
+}
+
+// Pixels on screen that differ from the expected preview, looking again for
+// up to 2 s while the window system repaints. The last column and row lie on
+// the frame's inner line, which the frame may have drawn over the picture:
+// the frame's colour counts there too.
+int previewDifferences(HWND dialog, const BgrImage& canvas, const Look& look) {
+    RECT inner = screenRectOf(dialog, kPreview);
+    InflateRect(&inner, -4, -4);
+    ++inner.right;
+    ++inner.bottom;
+    const int innerW = inner.right - inner.left, innerH = inner.bottom - inner.top;
+    const std::vector<std::uint32_t> expected =
+        expectedPreview(canvas, innerW, innerH, look, systemColour(COLOR_3DFACE));
+    const std::uint32_t frame = systemColour(COLOR_3DDKSHADOW);
+    int differences = -1;
+    AppDriver::waitUntil(
+        [&] {
+            const std::vector<std::uint32_t> shown = capturePixels(inner);
+            differences = 0;
+            for (int i = 0; i < innerW * innerH; ++i) {
+                const bool edge = i % innerW == innerW - 1 || i / innerW == innerH - 1;
+                const std::size_t at = static_cast<std::size_t>(i);
+                differences += shown[at] != expected[at] && !(edge && shown[at] == frame);
+            }
+            return differences == 0;
+        },
+        2000);
+    return differences;
+}
+
+TEST(ImportDialog, PreviewShowsTheScaledAdjustedReducedPictureCentredOrCropped) {
+    const std::string database = testing::writeScratchFile("preview.pdb", fixtures::demoDatabase());
+    bitmap("big.bmp", 2048, 1536);
+    const BmpReadResult source = readBmp(testing::scratchPath("big.bmp"));
+    ASSERT_EQ(source.status, 0);
+    storeSettings(3, 0, 1);
+    AppDriver app("\"" + database + "\"");
+    ASSERT_TRUE(app.started());
+    HWND dialog = importDialogFor(app, "big.bmp");
+    ASSERT_NE(dialog, nullptr);
+
+    // Larger than the preview: its centre, in 8 bits dithered and adjusted.
+    type(dialog, kWidth, "320");
+    type(dialog, kHeight, "320");
+    slide(dialog, kContrast, 40);
+    slide(dialog, kBrightness, -25);
+    EXPECT_EQ(previewDifferences(dialog, source.canvas, {320, 320, 8, 1, -25, 40}), 0);
+
+    // The time from a repaint request to the end of its paint, which the
+    // message sent after it waits for.
+    RECT frame = screenRectOf(dialog, kPreview);
+    MapWindowPoints(HWND_DESKTOP, dialog, reinterpret_cast<POINT*>(&frame), 2);
+    constexpr int kRounds = 10;
+    const auto start = std::chrono::steady_clock::now();
+    for (int round = 0; round < kRounds; ++round) {
+        RedrawWindow(dialog, &frame, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW);
+        SendMessageW(dialog, WM_NULL, 0, 0);
+    }
+    const std::chrono::duration<double, std::milli> spent =
+        std::chrono::steady_clock::now() - start;
+    std::printf("import preview repaint 2048x1536 -> 320x320: %.1f ms\n", spent.count() / kRounds);
+
+    // Smaller: centred, in 16 bits undithered. An odd spare width and an
+    // even spare height, so that a rounded offset or a preview one pixel
+    // smaller would land elsewhere.
+    choose(dialog, kFormat, 4, CBN_SELENDOK);
+    tick(dialog, kDither, false);
+    type(dialog, kWidth, "90");
+    type(dialog, kHeight, "71");
+    EXPECT_EQ(previewDifferences(dialog, source.canvas, {90, 71, 16, 0, -25, 40}), 0);
+    ASSERT_TRUE(finish(dialog, kCancel));
 }
 
 }  // namespace
