@@ -233,3 +233,29 @@ TEST_F(Clipboard, PastesTheBitmapsOfOtherPrograms) {
 
 }  // namespace
 }  // namespace ferrovel::gui
+
+namespace ferrovel::gui {
+namespace {
+
+// While another program holds the clipboard, Copy and Paste say so and
+// nothing changes.
+TEST(ClipboardHeld, CopyAndPasteSaySoAndChangeNothing) {
+    const std::string database = testing::writeScratchFile("held.pdb", fixtures::demoDatabase());
+    const fixtures::Bytes before = fixtures::readFileBytes(database);
+    AppDriver app("\"" + database + "\"");
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 6; }));
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    for (int command : {1014, 1016}) {
+        app.press(command);
+        EXPECT_EQ(app.takeMessage("Message"),
+                  "The clipboard is in use by another program. Please try again.")
+            << command;
+    }
+    CloseClipboard();
+    EXPECT_EQ(app.listEntries().size(), 6u);
+    EXPECT_EQ(fixtures::readFileBytes(database), before);
+}
+
+}  // namespace
+}  // namespace ferrovel::gui

@@ -430,3 +430,25 @@ TEST(ImportDialog, PreviewShowsTheScaledAdjustedReducedPictureCentredOrCropped) 
 
 }  // namespace
 }  // namespace ferrovel::gui
+
+namespace ferrovel::gui {
+namespace {
+
+// The database goes away between Load and Import: the append says it cannot
+// work, and no file appears in the database's place.
+TEST(ImportFailure, ADatabaseDeletedAfterLoadingIsReportedAndNotRecreated) {
+    const std::string database = testing::writeScratchFile("deleted.pdb", fixtures::demoDatabase());
+    bitmap("survivor.bmp", 64, 48);
+    AppDriver app("\"" + database + "\"");
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 6; }));
+    ASSERT_TRUE(DeleteFileA(database.c_str()));
+    HWND dialog = importDialogFor(app, "survivor.bmp");
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(finish(dialog, 1023));
+    EXPECT_EQ(app.takeMessage("Image Import"), "Could not open temporary work file.");
+    EXPECT_EQ(GetFileAttributesA(database.c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+}  // namespace
+}  // namespace ferrovel::gui
