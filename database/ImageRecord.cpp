@@ -32,7 +32,7 @@ void convertRow1(const std::uint8_t* row, std::int32_t columns, std::uint8_t* ou
 void convertRow2(const std::uint8_t* row, std::int32_t columns, std::uint8_t* out) {
     const Palette& palette = handheldPalette();
     for (std::int32_t x = 0; x < columns; ++x, out += 3) {
-        const unsigned value = (row[x >> 2] >> (6 - 2 * (x & 3))) & 3u;
+        const unsigned value = static_cast<unsigned>(row[x >> 2] >> (6 - 2 * (x & 3))) & 3u;
         putColor(out, palette[kGray2Entries[value]]);
     }
 }
@@ -40,7 +40,7 @@ void convertRow2(const std::uint8_t* row, std::int32_t columns, std::uint8_t* ou
 void convertRow4(const std::uint8_t* row, std::int32_t columns, std::uint8_t* out) {
     const Palette& palette = handheldPalette();
     for (std::int32_t x = 0; x < columns; ++x, out += 3) {
-        const unsigned value = (row[x >> 1] >> (4 - 4 * (x & 1))) & 15u;
+        const unsigned value = static_cast<unsigned>(row[x >> 1] >> (4 - 4 * (x & 1))) & 15u;
         putColor(out, palette[kGray4Entries[value]]);
     }
 }

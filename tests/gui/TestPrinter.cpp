@@ -76,8 +76,9 @@ bool setDefaultResolution(const TestPrinter& printer) {
 
 std::string unixPath(const std::string& windowsPath) {
     using Convert = char*(CDECL*)(LPCWSTR);
-    auto convert = reinterpret_cast<Convert>(
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name"));
+    // Through void*: an exported function's real type is not the one GetProcAddress declares.
+    auto convert = reinterpret_cast<Convert>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
     if (!convert) return windowsPath;
     wchar_t wide[MAX_PATH * 2] = {};
     MultiByteToWideChar(CP_ACP, 0, windowsPath.c_str(), -1, wide, MAX_PATH * 2);
