@@ -19,6 +19,9 @@ std::string scratchPath(const std::string& name) {
     static const std::filesystem::path folder = [] {
         std::filesystem::path path = std::filesystem::temp_directory_path() /
                                      ("ferrovel-tests-" + std::to_string(FERROVEL_GETPID()));
+        // Process ids come round again (quickly under Wine): start empty.
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
         std::filesystem::create_directories(path);
         return path;
     }();
