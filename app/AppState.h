@@ -14,6 +14,12 @@ namespace ferrovel {
 
 inline constexpr const char* kAppTitle = "Ferrovel Image Manager";
 inline constexpr const char* kMessageCaption = "Message";
+// The guards of the commands that need a database, or one with images.
+inline constexpr const char* kNeedsDatabase =
+    "Please create or load a Brushwick-format database file before choosing this operation.";
+inline constexpr const char* kNeedsImages =
+    "Please create or load a non-empty Brushwick-format database file and select an\n"
+    "image before choosing this operation.";
 inline constexpr std::size_t kMaxDatabasePathChars = 511;  // the path buffer holds 512 bytes
 inline constexpr std::size_t kMaxFileFieldChars =
     259;  // the file dialogs' field, less its terminator

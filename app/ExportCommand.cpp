@@ -14,9 +14,6 @@ namespace ferrovel {
 namespace {
 
 constexpr char kBitmapFilter[] = "Windows Bitmaps (*.bmp)\0*.bmp\0All Files (*.*)\0*.*\0";
-constexpr const char* kNeedsImages =
-    "Please create or load a non-empty Brushwick-format database file and select an\n"
-    "image before choosing this operation.";
 
 INT_PTR CALLBACK exportModeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -65,15 +62,8 @@ void showExportMessage(void*, const char* text) {
 bool askExportFileName(AppState& state) {
     std::vector<char> field(kMaxFileFieldChars + 1, '\0');
     state.exportFileName.copy(field.data(), kMaxFileFieldChars);
-    OPENFILENAMEA dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = state.mainWindow;
-    dialog.lpstrFilter = kBitmapFilter;
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = field.data();
-    dialog.nMaxFile = static_cast<DWORD>(field.size());
-    dialog.lpstrTitle = exportSaveTitle(state.exportMode);
-    dialog.lpstrDefExt = "bmp";
+    OPENFILENAMEA dialog = fileDialogFields(state.mainWindow, kBitmapFilter, field,
+                                            exportSaveTitle(state.exportMode), "bmp");
     if (!GetSaveFileNameA(&dialog)) return false;
     state.exportFileName = field.data();
     return true;

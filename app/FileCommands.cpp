@@ -29,16 +29,7 @@ struct FileField {
 };
 
 OPENFILENAMEA databaseDialog(HWND owner, FileField& field, const char* title) {
-    OPENFILENAMEA dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = owner;
-    dialog.lpstrFilter = kDatabaseFilter;
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = field.text.data();
-    dialog.nMaxFile = static_cast<DWORD>(field.text.size());
-    dialog.lpstrTitle = title;
-    dialog.lpstrDefExt = "pdb";
-    return dialog;
+    return fileDialogFields(owner, kDatabaseFilter, field.text, title, "pdb");
 }
 
 std::optional<std::string> readPathValue(const char* company, const char* product) {

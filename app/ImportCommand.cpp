@@ -18,8 +18,6 @@ namespace {
 
 constexpr std::size_t kSelectionChars = 4999;
 constexpr char kBitmapFilter[] = "Windows Bitmaps (*.bmp)\0*.bmp\0All Files (*.*)\0*.*\0";
-constexpr const char* kNeedsDatabase =
-    "Please create or load a Brushwick-format database file before choosing this operation.";
 
 // The size a picture is stored at, from the dialog or from Import All's choice.
 TargetSize targetFor(const ImportOptions& options, const BgrImage& picture) {
@@ -68,15 +66,8 @@ void importCommand(AppState& state) {
     if (state.currentDatabasePath.empty())
         return void(showMessage(kNeedsDatabase, kMessageCaption));
     std::vector<char> buffer(kSelectionChars + 1, '\0');
-    OPENFILENAMEA dialog{};
-    dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = state.mainWindow;
-    dialog.lpstrFilter = kBitmapFilter;
-    dialog.nFilterIndex = 1;
-    dialog.lpstrFile = buffer.data();
-    dialog.nMaxFile = static_cast<DWORD>(buffer.size());
-    dialog.lpstrTitle = "Import one or more image(s)...";
-    dialog.lpstrDefExt = "bmp";
+    OPENFILENAMEA dialog = fileDialogFields(state.mainWindow, kBitmapFilter, buffer,
+                                            "Import one or more image(s)...", "bmp");
     dialog.Flags = OFN_ALLOWMULTISELECT;
     if (GetOpenFileNameA(&dialog)) {
         if (importFiles(state, state.currentDatabasePath, buffer.data(), dialog.nFileOffset) == 0) {

@@ -13,10 +13,6 @@
 namespace ferrovel {
 namespace {
 
-constexpr const char* kNeedsImages =
-    "Please create or load a non-empty Brushwick-format database file and select an\n"
-    "image before choosing this operation.";
-
 constexpr const char* kHelpCaption = "Ferrovel Image Manager Help";
 constexpr const char* kHelpText =
     "Use this utility to view add, print, or export images from a Brushwick-format\n"
@@ -63,7 +59,9 @@ void runCommand(AppState& state, int id, int notification) {
         case IDC_NEW:
             if (newDatabaseCommand(state) == 0) showDatabasePath(state);
             break;
-        case IDC_IMPORT: importCommand(state); break;
+        case IDC_IMPORT:
+            importCommand(state);
+            break;
         case IDC_EXPORT:
             exportCommand(state);
             break;

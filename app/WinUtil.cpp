@@ -20,6 +20,20 @@ int showMessage(const char* text, const char* caption, UINT style) {
     return MessageBoxA(nullptr, text, caption, style);
 }
 
+OPENFILENAMEA fileDialogFields(HWND owner, const char* filter, std::vector<char>& field,
+                               const char* title, const char* defaultExtension) {
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filter;
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = field.data();
+    dialog.nMaxFile = static_cast<DWORD>(field.size());
+    dialog.lpstrTitle = title;
+    dialog.lpstrDefExt = defaultExtension;
+    return dialog;
+}
+
 RECT childRect(HWND parent, int id) {
     RECT rect{};
     HWND child = GetDlgItem(parent, id);

@@ -21,11 +21,6 @@ constexpr const char* kWorkFileName = "ClipboardImage.BMP";
 constexpr const char* kClipboardEmpty = "The clipboard is empty.";
 constexpr const char* kClipboardBusy =
     "The clipboard is in use by another program. Please try again.";
-constexpr const char* kNeedsImages =
-    "Please create or load a non-empty Brushwick-format database file and select an\n"
-    "image before choosing this operation.";
-constexpr const char* kNeedsDatabase =
-    "Please create or load a Brushwick-format database file before choosing this operation.";
 
 // True when a file of that name can be written in the current directory. A
 // file that was not there before is not left behind.
