@@ -1,0 +1,96 @@
+// The window's decisions that need no window: the open dialog's selection,
+// the size boxes and their proportions, the preview's placement, the
+// settings store's value paths and where Load starts.
+#include <gtest/gtest.h>
+
+#include "app/Import.h"
+#include "app/ImportPreview.h"
+#include "app/RegistryPath.h"
+
+namespace ferrovel {
+namespace {
+
+std::vector<std::string> paths(const Selection& selection) {
+    std::vector<std::string> out;
+    for (const SelectedFile& file : selection.files)
+        out.push_back(file.path + "|" + file.proposedName);
+    return out;
+}
+
+TEST(ImportSelection, FolderFromTheFileOffsetInEveryForm) {
+    using V = std::vector<std::string>;
+    // One file: the whole text, named without folder and extension.
+    EXPECT_EQ(paths(parseSelection("C:\\my pics\\Sunset.bmp", 11)),
+              V{"C:\\my pics\\Sunset.bmp|Sunset"});
+    // Windows joins folder and names with blanks, Wine with a separator first.
+    EXPECT_EQ(paths(parseSelection("C:\\dir a.bmp b.bmp", 7)),
+              (V{"C:\\dir\\a.bmp|a.bmp", "C:\\dir\\b.bmp|b.bmp"}));
+    EXPECT_EQ(paths(parseSelection("C:\\dir\\a.bmp b.bmp", 7)),
+              (V{"C:\\dir\\a.bmp|a.bmp", "C:\\dir\\b.bmp|b.bmp"}));
+    EXPECT_EQ(paths(parseSelection("C:\\my dir\\a.bmp b.bmp", 10)),
+              (V{"C:\\my dir\\a.bmp|a.bmp", "C:\\my dir\\b.bmp|b.bmp"}));
+    EXPECT_EQ(paths(parseSelection("C:\\ a.bmp b.bmp", 4)),
+              (V{"C:\\a.bmp|a.bmp", "C:\\b.bmp|b.bmp"}));
+    EXPECT_TRUE(parseSelection("C:\\dir a.bmp b.bmp", 7).severalFiles);
+    EXPECT_FALSE(parseSelection("ClipboardImage.BMP", 0).severalFiles);
+    EXPECT_EQ(paths(parseSelection("ClipboardImage.BMP", 0)),
+              V{"ClipboardImage.BMP|ClipboardImage"});
+}
+
+TEST(ImportSizes, PresetsProportionsAndBoxNumbers) {
+    EXPECT_EQ(fitProportions({160, 160}, {320, 240}).height, 120);
+    EXPECT_EQ(fitProportions({160, 160}, {240, 320}).width, 120);
+    EXPECT_EQ(presetBox(0, {208, 400}, {7, 7}).width, 208);
+    EXPECT_EQ(presetBox(4, {208, 400}, {7, 7}).width, 480);
+    EXPECT_EQ(presetBox(5, {208, 400}, {7, 9}).height, 9);
+    EXPECT_EQ(proportionalSide(160, 480, 640), 120);
+    EXPECT_EQ(proportionalSide(32767, 32767, 1), 1);  // 0x3FFF0001 kept as 16 bits
+    struct Box {
+        const char* text;
+        bool read;
+        std::int16_t value;
+    };
+    for (const Box& box : {Box{"  120", true, 120}, Box{"-5", true, -5},
+                           Box{"12345678901", true, static_cast<std::int16_t>(1234567890 & 0xFFFF)},
+                           Box{"abc", false, 0}, Box{"", false, 0},
+                           Box{"70000", true, static_cast<std::int16_t>(70000 - 65536)}}) {
+        std::int16_t value = 0;
+        EXPECT_EQ(readBoxNumber(box.text, value), box.read) << box.text;
+        EXPECT_EQ(value, box.value) << box.text;
+    }
+}
+
+TEST(ImportPreviewPlacement, CentresSmallPicturesAndShowsTheMiddleOfLargeOnes) {
+    const PreviewPlacement small = placePreview(228, 246, 91, 70);
+    EXPECT_EQ(small.offsetX, 68);
+    EXPECT_EQ(small.offsetY, 88);
+    EXPECT_EQ(small.drawWidth, 91);
+    const PreviewPlacement large = placePreview(228, 246, 321, 320);
+    EXPECT_EQ(large.sourceX, 46);
+    EXPECT_EQ(large.sourceY, 37);
+    EXPECT_EQ(large.drawWidth, 228);
+    EXPECT_EQ(large.offsetX, 0);
+}
+
+TEST(SettingsPaths, SplittingLimitsAndTheLoadStart) {
+    const auto split = splitRegistryPath("\\Software\\\\Ferrovel\\Value");
+    ASSERT_TRUE(split);
+    EXPECT_EQ(split->keys, (std::vector<std::string>{"Software", "Ferrovel"}));
+    EXPECT_EQ(split->valueName, "Value");
+    EXPECT_FALSE(splitRegistryPath("Software\\Key\\"));  // no value name
+    std::string tenKeys = "k";
+    for (int i = 0; i < 9; ++i) tenKeys += "\\k";
+    EXPECT_TRUE(splitRegistryPath(tenKeys + "\\v"));
+    EXPECT_FALSE(splitRegistryPath(tenKeys + "\\k\\v"));
+    EXPECT_TRUE(splitRegistryPath(std::string(297, 'k') + "\\v"));
+    EXPECT_FALSE(splitRegistryPath(std::string(298, 'k') + "\\v"));
+
+    EXPECT_EQ(loadStartText("C:\\db.pdb", std::string("C:\\Palm")), "C:\\db.pdb");
+    EXPECT_EQ(loadStartText("", std::string("C:\\Palm")), "C:\\Palm\\*.pdb");
+    EXPECT_EQ(loadStartText("", std::nullopt), "\\*.pdb");
+    EXPECT_EQ(loadStartText("", std::string(505, 'p')).size(), 511u);
+    EXPECT_EQ(loadStartText("", std::string(506, 'p')), "\\*.pdb");  // never a cut folder
+}
+
+}  // namespace
+}  // namespace ferrovel
