@@ -91,8 +91,8 @@ void fillList(HWND dialog, int id, const char* const* names, std::size_t count) 
 }
 
 void initSlider(HWND dialog, int id) {
-    item(dialog, id, TBM_SETRANGEMIN, FALSE, static_cast<LPARAM>(-100));
-    item(dialog, id, TBM_SETRANGEMAX, FALSE, 100);
+    item(dialog, id, TBM_SETRANGEMIN, TRUE, static_cast<LPARAM>(-100));
+    item(dialog, id, TBM_SETRANGEMAX, TRUE, 100);
     item(dialog, id, TBM_SETPOS, TRUE, 0);
 }
 
