@@ -127,7 +127,22 @@ bool installTestPrinter(const TestPrinter& printer) {
 
 PrinterGeometry printerGeometry(const std::string& name) {
     PrinterGeometry geometry;
-    HDC dc = CreateDCA("WINSPOOL", name.c_str(), nullptr, nullptr);
+    // With the per-user page setting given explicitly: the driver keeps what
+    // it first read of a printer for the rest of the process, and this
+    // process may have read it before the resolution was set.
+    HANDLE printer = nullptr;
+    std::vector<BYTE> perUser;
+    const DEVMODEA* mode = nullptr;
+    if (OpenPrinterA(const_cast<char*>(name.c_str()), &printer, nullptr)) {
+        DWORD needed = 0;
+        GetPrinterA(printer, 9, nullptr, 0, &needed);
+        perUser.resize(needed);
+        if (needed > 0 && GetPrinterA(printer, 9, perUser.data(), needed, &needed)) {
+            mode = reinterpret_cast<PRINTER_INFO_9A*>(perUser.data())->pDevMode;
+        }
+        ClosePrinter(printer);
+    }
+    HDC dc = CreateDCA("WINSPOOL", name.c_str(), nullptr, mode);
     if (!dc) return geometry;
     geometry.dpiX = GetDeviceCaps(dc, LOGPIXELSX);
     geometry.dpiY = GetDeviceCaps(dc, LOGPIXELSY);
