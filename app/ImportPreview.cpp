@@ -5,6 +5,7 @@
 #include "convert/Adjust.h"
 #include "convert/Reduce.h"
 #include "convert/Scale.h"
+#include "database/ShortDecimal.h"
 #include "database/SizeMath.h"
 
 namespace ferrovel {
@@ -12,27 +13,11 @@ namespace {
 
 constexpr std::size_t kBoxCharsRead = 10;
 
-bool isBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
-}
-
 }  // namespace
 
 bool readBoxNumber(const std::string& text, std::int16_t& value) {
-    const std::string head = text.substr(0, kBoxCharsRead);
     std::size_t at = 0;
-    while (at < head.size() && isBlank(head[at])) ++at;
-    bool negative = false;
-    if (at < head.size() && (head[at] == '+' || head[at] == '-')) negative = head[at++] == '-';
-    const std::size_t digits = at;
-    std::uint32_t magnitude = 0;
-    while (at < head.size() && head[at] >= '0' && head[at] <= '9') {
-        magnitude = magnitude * 10u + static_cast<std::uint32_t>(head[at++] - '0');
-    }
-    if (at == digits) return false;
-    const std::uint32_t bits = negative ? 0u - magnitude : magnitude;
-    value = static_cast<std::int16_t>(static_cast<std::uint16_t>(bits & 0xFFFFu));
-    return true;
+    return scanShortDecimal(text.substr(0, kBoxCharsRead), at, value);
 }
 
 std::int16_t proportionalSide(std::int16_t side, std::int16_t numerator, std::int16_t denominator) {

@@ -7,6 +7,7 @@
 
 #include "database/Container.h"
 #include "database/ImageRecord.h"
+#include "database/ShortDecimal.h"
 #include "database/SizeMath.h"
 
 namespace ferrovel {
@@ -30,24 +31,7 @@ struct LabelScanner {
         }
         return false;
     }
-    // A signed decimal as "%hd" reads it; the value wraps to 16 bits.
-    bool number(std::int16_t& value) {
-        skipSpace();
-        std::size_t p = at;
-        bool negative = false;
-        if (p < text.size() && (text[p] == '+' || text[p] == '-')) negative = text[p++] == '-';
-        const std::size_t digitsStart = p;
-        std::uint32_t magnitude = 0;
-        while (p < text.size() && text[p] >= '0' && text[p] <= '9') {
-            magnitude = magnitude * 10u + static_cast<std::uint32_t>(text[p] - '0');
-            ++p;
-        }
-        if (p == digitsStart) return false;
-        at = p;
-        const std::uint32_t bits = negative ? 0u - magnitude : magnitude;
-        value = static_cast<std::int16_t>(static_cast<std::uint16_t>(bits & 0xFFFFu));
-        return true;
-    }
+    bool number(std::int16_t& value) { return scanShortDecimal(text, at, value); }
 };
 
 int scanLabelNumbers(const std::string& text, TileLabel& label) {
