@@ -26,7 +26,6 @@ void selectEntry(AppState& state, std::int16_t index) {
 // Opens the database and checks it; a file that is no database is closed again.
 std::FILE* openValidDatabase(const std::string& path, int mode) {
     if (path.empty()) return nullptr;
-    recoverDatabase(path);
     std::FILE* database = std::fopen(path.c_str(), "rb");
     if (database && !isImageDatabase(database)) {
         if (mode == kReload) {
@@ -102,6 +101,9 @@ std::int16_t refreshDatabaseView(AppState& state, const std::string& path, int m
         const std::int16_t count =
             static_cast<std::int16_t>(listMessage(state.mainWindow, LB_GETCOUNT));
         selectEntry(state, static_cast<std::int16_t>(count - 1));
+    }
+    if (mode == kReload && !path.empty() && inspectWorkFile(path) == WorkFileState::LastCopy) {
+        showMessage(lastCopyFoundText(workFilePath(path)).c_str(), kMessageCaption);
     }
     std::FILE* database = openValidDatabase(path, mode);
     if (database && mode == kReload) reloadList(state, database);

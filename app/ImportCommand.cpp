@@ -9,6 +9,7 @@
 #include "app/DatabaseView.h"
 #include "app/Import.h"
 #include "app/ImportDialog.h"
+#include "app/ViewText.h"
 #include "app/WinUtil.h"
 #include "database/Append.h"
 #include "interchange/Bmp.h"
@@ -56,7 +57,11 @@ std::int16_t importFiles(AppState& state, const std::string& databasePath,
         append.dither = options.dither;
         append.brightness = options.brightness;
         append.contrast = options.contrast;
-        const std::int16_t status = appendImage(databasePath, bitmap.canvas, append);
+        RewriteReport report;
+        const std::int16_t status = appendImage(databasePath, bitmap.canvas, append, &report);
+        if (report.restoredFromWork) {
+            showMessage(restoredFromWorkText(workFilePath(databasePath)).c_str(), kImportCaption);
+        }
         if (status != 0) showMessage(importStatusMessage(status), kImportCaption);
     }
     return 0;

@@ -21,4 +21,15 @@ std::string imageDetailsText(const ImageInfo& info) {
     return text;
 }
 
+std::string lastCopyFoundText(const std::string& workPath) {
+    return "The file " + workPath +
+           " may hold the last complete copy of this database, left by an interrupted write.\n"
+           "The next import puts it back in place. Nothing has been changed.";
+}
+
+std::string restoredFromWorkText(const std::string& workPath) {
+    return "The database was first put back from " + workPath +
+           ", the last complete copy an interrupted write had left.";
+}
+
 }  // namespace ferrovel

@@ -112,14 +112,29 @@ bool wantsHelp(const std::vector<std::string>& args) {
     return false;
 }
 
-// Says what was done when a database was found beside its work file.
-void reportRecovery(const Tool& tool, const std::string& path, Recovery recovery) {
-    if (recovery == Recovery::DatabaseRestored) {
-        std::fprintf(tool.err, "imagedb: %s: an unfinished append was undone from %s\n",
+// Says so when a reader finds beside the database a work file that may hold
+// its last complete copy; reading changes nothing.
+void reportWorkFile(const Tool& tool, const std::string& path) {
+    if (inspectWorkFile(path) != WorkFileState::LastCopy) return;
+    std::fprintf(tool.err,
+                 "imagedb: %s: %s may hold the last complete copy of this database, left by an "
+                 "interrupted write; the next import puts it back (nothing was changed now)\n",
+                 path.c_str(), workFilePath(path).c_str());
+}
+
+// Says what a rewrite did besides the change itself.
+void reportRewrite(const Tool& tool, const std::string& path, const RewriteReport& report) {
+    if (report.restoredFromWork) {
+        std::fprintf(tool.err,
+                     "imagedb: %s: the database was first put back from %s, the last complete "
+                     "copy an interrupted write had left\n",
                      path.c_str(), workFilePath(path).c_str());
-    } else if (recovery == Recovery::Failed) {
-        std::fprintf(tool.err, "imagedb: %s: the database's only copy is in %s; rename it back\n",
-                     path.c_str(), workFilePath(path).c_str());
+    }
+    if (report.otherLinksKept) {
+        std::fprintf(tool.err,
+                     "imagedb: %s: the file had other hard links; they keep the database as it "
+                     "was before\n",
+                     path.c_str());
     }
 }
 
@@ -133,7 +148,7 @@ struct Database {
 
 // Opens path for reading and checks that it is an image database.
 int openDatabase(const Tool& tool, const std::string& path, Database& database) {
-    reportRecovery(tool, path, recoverDatabase(path));
+    reportWorkFile(tool, path);
     database.file = std::fopen(path.c_str(), "rb");
     if (!database.file) return fail(tool, path + ": " + kCannotOpenDatabase);
     if (!isImageDatabase(database.file)) return fail(tool, path + ": " + kNotImageDatabase);
@@ -141,16 +156,19 @@ int openDatabase(const Tool& tool, const std::string& path, Database& database) 
 }
 
 // Tells the user about every damaged record; returns how many there are.
-int reportDamage(const Tool& tool, const std::string& path, std::FILE* file) {
-    const std::int16_t count = readRecordCount(file);
-    if (count < 0) {
+// Only the structure check runs, on the records the command has read anyway:
+// listing, counting and exporting never pay for a decode of every record.
+int reportDamage(const Tool& tool, const std::string& path, std::FILE* file,
+                 const std::vector<RecordInfo>& records) {
+    if (readRecordCount(file) < 0) {
         fail(tool, path + ": the record count is 0x8000 or more; the database is read as empty");
         return 1;
     }
     const std::int64_t size = streamSize(file);
     int damaged = 0;
-    for (std::int16_t i = 0; i < count; ++i) {
-        const RecordProblem problem = checkRecord(file, i, static_cast<std::uint64_t>(size));
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const RecordProblem problem =
+            checkRecordStructure(records[i], static_cast<std::uint64_t>(size));
         if (problem == RecordProblem::None) continue;
         if (++damaged <= kMaxProblemsShown) {
             fail(tool, path + ": record " + std::to_string(i) + " " + recordProblemText(problem));
@@ -217,13 +235,13 @@ int runInfo(const Tool& tool, const std::vector<std::string>& args) {
     }
     Database database;
     if (const int status = openDatabase(tool, path, database)) return status;
-    const int damaged = reportDamage(tool, path, database.file);
+    const std::vector<RecordInfo> records = readAllRecordInfo(database.file);
+    const int damaged = reportDamage(tool, path, database.file, records);
     const std::int64_t size = streamSize(database.file);
-    const std::int16_t records = readRecordCount(database.file);
-    std::int16_t images = 0;
-    queryCatalogue(database.file, 0, CatalogueQuery{&images, nullptr, nullptr});
+    const std::size_t images = catalogueFromRecords(records).size();
     std::fprintf(tool.out, "File Size: %lld bytes\nDatabase Records: %d\nImages: %d\n",
-                 static_cast<long long>(size), records, images);
+                 static_cast<long long>(size), readRecordCount(database.file),
+                 static_cast<int>(images));
     return damaged ? kExitFailed : kExitOk;
 }
 
@@ -271,8 +289,9 @@ int runList(const Tool& tool, const std::vector<std::string>& args) {
     }
     Database database;
     if (const int status = openDatabase(tool, path, database)) return status;
-    const int damaged = reportDamage(tool, path, database.file);
-    const std::vector<CatalogueEntry> entries = listCatalogue(database.file);
+    const std::vector<RecordInfo> records = readAllRecordInfo(database.file);
+    const int damaged = reportDamage(tool, path, database.file, records);
+    const std::vector<CatalogueEntry> entries = catalogueFromRecords(records);
     if (json) std::fputs("[\n", tool.out);
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (!json) {
@@ -364,9 +383,9 @@ int runExport(const Tool& tool, const std::vector<std::string>& args) {
     if (!problem.empty()) return usageError(tool, "export: " + problem, kExportUsage);
     Database database;
     if (const int status = openDatabase(tool, parsed.databasePath, database)) return status;
-    const int damaged = reportDamage(tool, parsed.databasePath, database.file);
-    std::int16_t images = 0;
-    queryCatalogue(database.file, 0, CatalogueQuery{&images, nullptr, nullptr});
+    const std::vector<RecordInfo> records = readAllRecordInfo(database.file);
+    const int damaged = reportDamage(tool, parsed.databasePath, database.file, records);
+    const auto images = static_cast<std::int16_t>(catalogueFromRecords(records).size());
     if (images == 0) return fail(tool, parsed.databasePath + ": the database holds no images");
     if (parsed.index >= images) {
         return fail(tool, parsed.databasePath + ": there is no image " +
@@ -480,8 +499,40 @@ TargetSize targetSizeFor(const ImportArguments& parsed, const BgrImage& canvas) 
     return parsed.keepProportions ? fitProportions(box, picture) : box;
 }
 
-// Imports one bitmap: kExitOk, kExitFailed, or -1 when the batch must stop.
-int importOne(const Tool& tool, const ImportArguments& parsed, const std::string& file) {
+// New records are held in memory until this much is waiting, then written
+// in one rewrite; a batch of any ordinary size is one rewrite.
+constexpr std::size_t kMaxPendingBytes = 256u * 1024 * 1024;
+
+// The pictures of an import batch waiting for their rewrite, and what to
+// tell once they are in the database.
+struct ImportBatch {
+    PendingRecords records;
+    std::vector<std::string> done;
+    bool earlierStored = false;  // a batch this big was written in parts
+};
+
+// Writes the waiting records; false when the database could not be changed.
+bool commitBatch(const Tool& tool, const std::string& path, ImportBatch& batch) {
+    if (batch.records.sizes.empty()) return true;
+    RewriteReport report;
+    const std::int16_t status = appendRecords(path, batch.records, &report);
+    reportRewrite(tool, path, report);
+    if (status != 0) {
+        fail(tool,
+             path + ": " + importStatusMessage(status) +
+                 (batch.earlierStored ? " The pictures not reported as imported were not stored."
+                                      : " Nothing was imported; the database is unchanged."));
+        return false;
+    }
+    for (const std::string& line : batch.done) std::fputs(line.c_str(), tool.out);
+    batch = ImportBatch{};
+    batch.earlierStored = true;
+    return true;
+}
+
+// Prepares one bitmap's records: kExitOk, kExitFailed, or -1 when the batch must stop.
+int importOne(const Tool& tool, const ImportArguments& parsed, const std::string& file,
+              ImportBatch& batch) {
     const BmpReadResult bitmap = readBmp(file);
     if (bitmap.status != 0) return fail(tool, file + ": " + bmpStatusText(bitmap.status));
     AppendOptions options = parsed.append;
@@ -495,10 +546,11 @@ int importOne(const Tool& tool, const ImportArguments& parsed, const std::string
     }
     options.targetWidth = target.width;
     options.targetHeight = target.height;
-    const std::int16_t status = appendImage(parsed.databasePath, bitmap.canvas, options);
+    const std::int16_t status = prepareImageRecords(bitmap.canvas, options, batch.records);
     if (status != 0) return fail(tool, file + ": " + importStatusMessage(status));
-    std::fprintf(tool.out, "imported %s as \"%s\" (%d x %d, %d bits)\n", file.c_str(),
-                 options.name.c_str(), target.width, target.height, options.bits);
+    batch.done.push_back("imported " + file + " as \"" + options.name + "\" (" +
+                         std::to_string(target.width) + " x " + std::to_string(target.height) +
+                         ", " + std::to_string(options.bits) + " bits)\n");
     return kExitOk;
 }
 
@@ -506,17 +558,24 @@ int runImport(const Tool& tool, const std::vector<std::string>& args) {
     ImportArguments parsed;
     const std::string problem = parseImport(args, parsed);
     if (!problem.empty()) return usageError(tool, "import: " + problem, kImportUsage);
-    {
+    // A database whose last copy lies in its work file is put back by the
+    // rewrite; any other must be there and be a database before pictures are read.
+    if (inspectWorkFile(parsed.databasePath) != WorkFileState::LastCopy) {
         Database database;
         if (const int status = openDatabase(tool, parsed.databasePath, database)) return status;
     }
     int result = kExitOk;
+    ImportBatch batch;
     for (const std::string& file : parsed.files) {
-        const int status = importOne(tool, parsed, file);
+        const int status = importOne(tool, parsed, file, batch);
         if (status != kExitOk) result = kExitFailed;
         if (status < 0) break;
+        if (batch.records.bytes.size() >= kMaxPendingBytes &&
+            !commitBatch(tool, parsed.databasePath, batch)) {
+            return kExitFailed;
+        }
     }
-    return result;
+    return commitBatch(tool, parsed.databasePath, batch) ? result : kExitFailed;
 }
 
 struct Command {

@@ -95,18 +95,16 @@ std::int32_t tileCount(const AppendOptions& options) {
 
 // Refuses a file that is no image database, or one whose record count would
 // pass 32767 and so read as negative: the database would seem empty.
-std::int16_t checkDatabase(const std::string& path, std::int32_t tiles) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return 0;  // reported when the first record is written
-    const bool valid = isImageDatabase(file);
-    const std::int32_t count = readRecordCount(file);
-    std::fclose(file);
-    if (!valid) return kAppendNotImageDatabase;
-    if (count < 0 || count + tiles > kMaxRecords) return kAppendDatabaseFull;
+std::int16_t checkDatabase(std::FILE* database, std::size_t newRecords) {
+    if (!isImageDatabase(database)) return kAppendNotImageDatabase;
+    const std::int32_t count = readRecordCount(database);
+    if (count < 0 || newRecords > static_cast<std::size_t>(kMaxRecords - count)) {
+        return kAppendDatabaseFull;
+    }
     return 0;
 }
 
-// Copies tile (x, y) of the packed picture into the first half of work.
+// Copies tile (x, y) of the packed picture into tile.
 void cutTile(const PreparedImage& image, const AppendOptions& options, std::int32_t x,
              std::int32_t y, std::uint8_t* tile) {
     const std::uint32_t tileRowBytes = 20u * static_cast<std::uint32_t>(options.bits);
@@ -121,28 +119,49 @@ void cutTile(const PreparedImage& image, const AppendOptions& options, std::int3
     }
 }
 
-std::int16_t appendTiles(const std::string& path, const PreparedImage& image,
-                         const AppendOptions& options, std::vector<std::uint8_t>& work) {
+// Cuts the picture into tiles, each compressed when that is smaller, and
+// adds one record per tile to records.
+void addTileRecords(const PreparedImage& image, const AppendOptions& options,
+                    std::vector<std::uint8_t>& work, PendingRecords& records) {
     const std::uint32_t rawBytes = 3200u * static_cast<std::uint32_t>(options.bits);
     std::uint8_t* const tile = work.data();
     std::uint8_t* const encoded = work.data() + rawBytes;
     const std::string name = options.name.substr(0, kMaxImageNameChars);
-    std::int16_t status = 0;
-    for (std::int32_t y = 0; y < options.targetHeight && status == 0; y += kTile) {
-        for (std::int32_t x = 0; x < options.targetWidth && status == 0; x += kTile) {
+    for (std::int32_t y = 0; y < options.targetHeight; y += kTile) {
+        for (std::int32_t x = 0; x < options.targetWidth; x += kTile) {
             cutTile(image, options, x, y, tile);
             const std::size_t packed = encodeRuns(tile, rawBytes, encoded);
             const bool compressed = packed > 0 && packed < rawBytes;
             if (compressed) std::memcpy(tile, encoded, packed);
             const std::string label =
                 tileLabel(x / kTile, y / kTile, options.targetWidth, options.targetHeight, name);
-            status = appendRecord(
-                path, tileRecord(image.monoIcon, image.colorIcon, tile,
-                                 compressed ? static_cast<std::uint32_t>(packed) : rawBytes,
-                                 compressed, options.bits, label));
+            const std::size_t before = records.bytes.size();
+            appendTileRecord(records.bytes, image.monoIcon, image.colorIcon, tile,
+                             compressed ? static_cast<std::uint32_t>(packed) : rawBytes, compressed,
+                             options.bits, label);
+            records.sizes.push_back(static_cast<std::uint32_t>(records.bytes.size() - before));
         }
     }
-    return status;
+}
+
+// Writes the database with the pending records appended: the new record
+// list, the old file's bytes behind its list, then the new records.
+std::int16_t writeAppended(void* context, std::FILE* database, std::FILE* work) {
+    const PendingRecords& records = *static_cast<const PendingRecords*>(context);
+    if (const std::int16_t refused = checkDatabase(database, records.sizes.size())) return refused;
+    const std::int64_t size = streamSize(database);
+    if (size < 0) return kAppendWorkFileUnreadable;
+    std::vector<std::uint8_t> list;
+    try {
+        list = appendedRecordList(database, static_cast<std::uint64_t>(size), records.sizes);
+    } catch (const std::bad_alloc&) {
+        return kAppendNoWorkBuffer;
+    }
+    seekTo(database, recordListEnd(database));
+    const bool written = writeWorkBytes(work, list.data(), list.size()) &&
+                         copyToWork(database, work) &&
+                         writeWorkBytes(work, records.bytes.data(), records.bytes.size());
+    return written ? std::int16_t{0} : kAppendDatabaseUnwritable;
 }
 
 void putU16(std::vector<std::uint8_t>& out, std::uint32_t value) {
@@ -164,14 +183,12 @@ std::string tileLabel(std::int32_t column, std::int32_t row, std::int32_t width,
     return prefix + name;
 }
 
-std::vector<std::uint8_t> tileRecord(const std::vector<std::uint8_t>& monoIcon,
-                                     const std::vector<std::uint8_t>& colorIcon,
-                                     const std::uint8_t* tileData, std::uint32_t tileBytes,
-                                     bool compressed, std::int16_t bits, const std::string& label) {
+void appendTileRecord(std::vector<std::uint8_t>& out, const std::vector<std::uint8_t>& monoIcon,
+                      const std::vector<std::uint8_t>& colorIcon, const std::uint8_t* tileData,
+                      std::uint32_t tileBytes, bool compressed, std::int16_t bits,
+                      const std::string& label) {
     const bool color = !colorIcon.empty();
     const std::uint32_t pixelOffset = color ? 476 : 116;
-    std::vector<std::uint8_t> out;
-    out.reserve(pixelOffset + tileBytes + label.size() + 1);
     putU32(out, 28);
     putU32(out, 88);
     putU32(out, pixelOffset);
@@ -193,22 +210,43 @@ std::vector<std::uint8_t> tileRecord(const std::vector<std::uint8_t>& monoIcon,
     out.insert(out.end(), tileData, tileData + tileBytes);
     out.insert(out.end(), label.begin(), label.end());
     out.push_back(0);
-    return out;
+}
+
+std::int16_t prepareImageRecords(const BgrImage& picture, const AppendOptions& options,
+                                 PendingRecords& records) {
+    PreparedImage image;
+    if (const std::int16_t status = prepare(picture, options, image)) return status;
+    const std::size_t before = records.bytes.size(), recordsBefore = records.sizes.size();
+    try {
+        std::vector<std::uint8_t> work(2 * 3200u * static_cast<std::size_t>(options.bits) + 100);
+        const std::size_t tiles = static_cast<std::size_t>(tileCount(options));
+        records.sizes.reserve(recordsBefore + tiles);
+        // Room for the largest records these tiles can make, grown at least
+        // twofold so that a batch of pictures copies its records a few times only.
+        const std::size_t needed = before + tiles * (work.size() / 2 + 476 + 300);
+        if (records.bytes.capacity() < needed) {
+            records.bytes.reserve(std::max(needed, 2 * records.bytes.capacity()));
+        }
+        addTileRecords(image, options, work, records);
+    } catch (const std::bad_alloc&) {
+        records.bytes.resize(before);
+        records.sizes.resize(recordsBefore);
+        return kAppendNoWorkBuffer;
+    }
+    return 0;
+}
+
+std::int16_t appendRecords(const std::string& databasePath, const PendingRecords& records,
+                           RewriteReport* report) {
+    return rewriteDatabase(databasePath, RewriteMode::ExistingDatabase, writeAppended,
+                           const_cast<PendingRecords*>(&records), report);
 }
 
 std::int16_t appendImage(const std::string& databasePath, const BgrImage& picture,
-                         const AppendOptions& options) {
-    PreparedImage image;
-    if (const std::int16_t status = prepare(picture, options, image)) return status;
-    std::vector<std::uint8_t> work;
-    try {
-        work.resize(2 * 3200u * static_cast<std::size_t>(options.bits) + 100);
-    } catch (const std::bad_alloc&) {
-        return kAppendNoWorkBuffer;
-    }
-    recoverDatabase(databasePath);
-    if (const std::int16_t status = checkDatabase(databasePath, tileCount(options))) return status;
-    return appendTiles(databasePath, image, options, work);
+                         const AppendOptions& options, RewriteReport* report) {
+    PendingRecords records;
+    if (const std::int16_t status = prepareImageRecords(picture, options, records)) return status;
+    return appendRecords(databasePath, records, report);
 }
 
 }  // namespace ferrovel

@@ -22,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "database/WorkFile.h"
 #include "interchange/BgrImage.h"
 
 namespace ferrovel {
@@ -49,20 +50,37 @@ struct AppendOptions {
     std::int16_t contrast = 0;    // -100 ... 100
 };
 
-// Appends picture as one new image; 0 or a negative status. A failure before
-// the first tile leaves the database untouched; a failure while writing
-// keeps the tiles written before it.
+// Records waiting to be appended: their bytes one after another, and each
+// record's length.
+struct PendingRecords {
+    std::vector<std::uint8_t> bytes;
+    std::vector<std::uint32_t> sizes;
+};
+
+// Scales, adjusts and converts picture and adds its tile records to records:
+// 0 or a negative status of preparing, with records as they were.
+std::int16_t prepareImageRecords(const BgrImage& picture, const AppendOptions& options,
+                                 PendingRecords& records);
+
+// Appends the records in one rewrite of the database: 0, or a negative
+// status with the database as it was. The bytes are those of appending the
+// records one at a time.
+std::int16_t appendRecords(const std::string& databasePath, const PendingRecords& records,
+                           RewriteReport* report = nullptr);
+
+// Appends picture as one new image, whole or not at all: 0 or a negative
+// status, and on failure the database is as it was.
 std::int16_t appendImage(const std::string& databasePath, const BgrImage& picture,
-                         const AppendOptions& options);
+                         const AppendOptions& options, RewriteReport* report = nullptr);
 
 // The label of tile (column, row).
 std::string tileLabel(std::int32_t column, std::int32_t row, std::int32_t width,
                       std::int32_t height, const std::string& name);
 
-// One tile record: header, icons, tile data and label.
-std::vector<std::uint8_t> tileRecord(const std::vector<std::uint8_t>& monoIcon,
-                                     const std::vector<std::uint8_t>& colorIcon,
-                                     const std::uint8_t* tileData, std::uint32_t tileBytes,
-                                     bool compressed, std::int16_t bits, const std::string& label);
+// Adds one tile record to out: header, icons, tile data and label.
+void appendTileRecord(std::vector<std::uint8_t>& out, const std::vector<std::uint8_t>& monoIcon,
+                      const std::vector<std::uint8_t>& colorIcon, const std::uint8_t* tileData,
+                      std::uint32_t tileBytes, bool compressed, std::int16_t bits,
+                      const std::string& label);
 
 }  // namespace ferrovel

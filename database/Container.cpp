@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "database/ByteStream.h"
+#include "database/WorkFile.h"
 
 namespace ferrovel {
 namespace {
@@ -14,6 +15,32 @@ constexpr std::uint16_t kBackupAttribute = 0x0008;
 
 void readArray(std::FILE* stream, std::uint8_t* out, std::size_t count) {
     readBytes(stream, out, count);
+}
+
+std::uint32_t getU32(const std::uint8_t* p) {
+    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
+
+void putU32(std::uint8_t* p, std::uint32_t value) {
+    p[0] = static_cast<std::uint8_t>(value >> 24);
+    p[1] = static_cast<std::uint8_t>(value >> 16);
+    p[2] = static_cast<std::uint8_t>(value >> 8);
+    p[3] = static_cast<std::uint8_t>(value);
+}
+
+// Offsets are 32-bit fields: a sum past 4 GiB wraps as the field does.
+std::uint32_t offsetField(std::uint64_t offset) {
+    return static_cast<std::uint32_t>(offset);
+}
+
+std::int16_t writeEmptyDatabase(void* context, std::FILE*, std::FILE* work) {
+    const DatabaseHeader& header = *static_cast<const DatabaseHeader*>(context);
+    writeDatabaseHeader(work, header);
+    const std::uint8_t gap[2] = {0, 0};  // the two zero bytes after the (empty) record list
+    // A short write would leave a file that is no database: say so rather
+    // than report success.
+    const bool written = writeWorkBytes(work, gap, sizeof gap) && !std::ferror(work);
+    return written ? std::int16_t{0} : kCreateFailed;
 }
 
 }  // namespace
@@ -102,17 +129,48 @@ DatabaseHeader newDatabaseHeader(const std::string& path) {
     return header;
 }
 
+std::uint64_t recordListEnd(std::FILE* stream) {
+    const std::int16_t count = readRecordCount(stream);
+    return kHeaderBytes + std::uint64_t{kRecordEntryBytes} *
+                              static_cast<std::uint64_t>(std::max<std::int16_t>(count, 0));
+}
+
+std::vector<std::uint8_t> appendedRecordList(std::FILE* stream, std::uint64_t fileSize,
+                                             const std::vector<std::uint32_t>& newRecordSizes) {
+    const std::uint64_t added = newRecordSizes.size();
+    const std::uint64_t shift = added * kRecordEntryBytes;
+    const std::uint64_t oldEnd = recordListEnd(stream);
+    std::vector<std::uint8_t> list(static_cast<std::size_t>(oldEnd + shift));
+    seekTo(stream, 0);
+    readBytes(stream, list.data(), static_cast<std::size_t>(oldEnd));
+    for (std::size_t field : {std::size_t{52}, std::size_t{56}}) {
+        const std::uint32_t offset = getU32(&list[field]);
+        if (offset != 0) putU32(&list[field], offsetField(offset + shift));
+    }
+    const std::int16_t count = static_cast<std::int16_t>(list[76] << 8 | list[77]);
+    const std::uint16_t newCount =
+        static_cast<std::uint16_t>(count + static_cast<std::int64_t>(added));
+    list[76] = static_cast<std::uint8_t>(newCount >> 8);
+    list[77] = static_cast<std::uint8_t>(newCount);
+    std::uint8_t* entry = list.data() + kHeaderBytes;
+    for (; entry < list.data() + oldEnd; entry += kRecordEntryBytes) {
+        putU32(entry, offsetField(getU32(entry) + shift));
+    }
+    std::uint64_t next = fileSize + shift;
+    for (const std::uint32_t size : newRecordSizes) {
+        putU32(entry, offsetField(next));
+        putU32(entry + 4, 0);
+        entry += kRecordEntryBytes;
+        next += size;
+    }
+    return list;
+}
+
 std::int16_t createEmptyDatabase(const std::string& path) {
-    const DatabaseHeader header = newDatabaseHeader(path);
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file) return kCreateFailed;
-    writeDatabaseHeader(file, header);
-    writeU16BE(file, 0);  // the two zero bytes after the (empty) record list
-    // A short write would leave a file that is no database: say so rather
-    // than report success.
-    const bool writeFailed = std::ferror(file) != 0;
-    const bool closeFailed = std::fclose(file) != 0;
-    return writeFailed || closeFailed ? kCreateFailed : 0;
+    DatabaseHeader header = newDatabaseHeader(path);
+    const std::int16_t status =
+        rewriteDatabase(path, RewriteMode::CreateOrReplace, writeEmptyDatabase, &header);
+    return status == 0 ? std::int16_t{0} : kCreateFailed;
 }
 
 }  // namespace ferrovel

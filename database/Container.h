@@ -28,6 +28,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace ferrovel {
 
@@ -85,7 +86,22 @@ DatabaseHeader newDatabaseHeader(const std::string& path);
 // extension (from the last '.').
 std::string pathBaseName(const std::string& path);
 
-// Creates (or truncates) path as an empty database: 0, or kCreateFailed.
+// The first bytes of the database that appends records of the given sizes
+// to the one in stream (fileSize bytes long): the header, the record count
+// plus the new records, every old entry moved by 8 per new record, and one
+// entry (attributes 0) per new record, which start where the old file ended
+// plus the new entries. Non-zero application and sort info offsets move with
+// the records: their blocks lie behind the record list. The old file's bytes
+// from recordListEnd(stream) on follow unchanged, then the new records.
+std::vector<std::uint8_t> appendedRecordList(std::FILE* stream, std::uint64_t fileSize,
+                                             const std::vector<std::uint32_t>& newRecordSizes);
+
+// Where the record list of the database in stream ends: after the header and
+// its entries (a negative count has none).
+std::uint64_t recordListEnd(std::FILE* stream);
+
+// Creates path as an empty database, replacing any file there in one step:
+// 0, or kCreateFailed.
 std::int16_t createEmptyDatabase(const std::string& path);
 
 }  // namespace ferrovel

@@ -1,50 +1,78 @@
-// Appending one record by rewriting the database through its work file, and
-// putting a database back together after a rewrite that did not finish.
+// Every change of a database is one rewrite through its work file:
 //
-// A record is appended in these steps, each visible on disk:
-//   1. a left-over work file is deleted (after recovery, below, made sure it
-//      holds nothing that is not also in the database);
-//   2. the database is renamed to the work file; a failed rename stops here,
-//      so the database is never rebuilt from a stale work file;
-//   3. the database path is written anew: header, record count + 1, every
-//      entry's offset + 8, the new entry, the old records, the new record;
-//   4. the work file is deleted.
-// The work file is the database path with its extension replaced by "$$$".
+//   1. the writers' lock of the database is taken (a lock file beside the
+//      work file), so that two programs changing one database take turns;
+//   2. a left-over work file is settled: where it may hold the database's
+//      last complete copy (the database is missing, or is a cut-short
+//      rewrite of it, as a crash of a rename-first writer leaves it), it is
+//      put back as the database first; otherwise it is debris of an
+//      interrupted write and is removed;
+//   3. the new database is written into the work file, created anew, with
+//      the database's permission bits, and flushed to stable storage;
+//   4. the work file atomically replaces the database.
 //
-// Whatever moment the process dies, the database path holds the old or the
-// new database complete, or recoverDatabase puts the old one back from the
-// work file: it is called by every operation that opens a database.
+// At every instant the database path holds the complete old or the complete
+// new database, whatever fails or dies; nothing is ever renamed away from it.
+// Readers take no lock and change nothing: they see the old file or the new
+// one. A symbolic link is followed, so the work file lies beside the real
+// database and the link stays a link. The work file is the database path
+// with its extension replaced by "$$$".
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
-#include <vector>
 
 namespace ferrovel {
 
-inline constexpr std::int16_t kAppendWorkFileUnreadable = -17;  // the work file cannot be opened
-inline constexpr std::int16_t kAppendDatabaseUnwritable = -16;  // the database cannot be written
+inline constexpr std::int16_t kAppendWorkFileUnreadable = -17;  // no work file, or no database
+inline constexpr std::int16_t kAppendDatabaseUnwritable =
+    -16;  // the new database cannot be put in place
 
 // "C:\Images\Pics.pdb" gives "C:\Images\Pics$$$"; without extension "$$$" is appended.
 std::string workFilePath(const std::string& databasePath);
 
-enum class Recovery {
-    NothingToDo,       // no work file
-    StaleWorkRemoved,  // the database was complete; the left-over work file is gone
-    DatabaseRestored,  // an unfinished rewrite was undone from the work file
-    Failed,            // the work file holds the only copy and could not be put back
+// What a rewrite did besides the change it was asked for.
+struct RewriteReport {
+    bool restoredFromWork = false;  // the work file was first put back as the database
+    bool otherLinksKept = false;    // the file had other hard links; they keep the old contents
 };
 
-Recovery recoverDatabase(const std::string& databasePath);
+// Writes the new database into work from the current one (null when there
+// is none yet); 0, or the status that stops the rewrite and leaves the
+// database as it was. Writes go through writeWorkBytes.
+using DatabaseWriter = std::int16_t (*)(void* context, std::FILE* database, std::FILE* work);
 
-// Appends record (header to label) as the database's last record: 0,
-// kAppendWorkFileUnreadable or kAppendDatabaseUnwritable. On failure the
-// database path holds the database as it was.
-std::int16_t appendRecord(const std::string& databasePath, const std::vector<std::uint8_t>& record);
+enum class RewriteMode {
+    ExistingDatabase,  // a missing database is kAppendWorkFileUnreadable
+    CreateOrReplace,   // the database may be missing
+};
 
-// Test hook: called at each step of appendRecord that touches the disk, with
-// a running count. Returning true makes that step fail as a full disk would.
-using AppendFaultHook = bool (*)(void* context, int step);
-void setAppendFaultHook(AppendFaultHook hook, void* context);
+// One rewrite of the database at path by writer: 0, the writer's status,
+// kAppendWorkFileUnreadable when the lock, the work file or the database
+// cannot be opened, kAppendDatabaseUnwritable when the new database cannot
+// be written or put in place.
+std::int16_t rewriteDatabase(const std::string& path, RewriteMode mode, DatabaseWriter writer,
+                             void* context, RewriteReport* report = nullptr);
+
+// Writes count bytes to the work file; false on a failed write.
+bool writeWorkBytes(std::FILE* work, const std::uint8_t* bytes, std::size_t count);
+
+// Copies the rest of from to the work file; false on a failed read or write.
+bool copyToWork(std::FILE* from, std::FILE* work);
+
+// What a reader finds beside a database, without changing anything.
+enum class WorkFileState {
+    None,      // no work file, or one that is no database of ours
+    Debris,    // left by an interrupted write; the next write removes it
+    LastCopy,  // may hold the last complete copy; the next write puts it back
+};
+
+WorkFileState inspectWorkFile(const std::string& databasePath);
+
+// Test hook: called at each step of a rewrite that touches the disk, with a
+// running count. Returning true makes that step fail as a full disk would.
+using WriteFaultHook = bool (*)(void* context, int step);
+void setWriteFaultHook(WriteFaultHook hook, void* context);
 
 }  // namespace ferrovel
