@@ -2,8 +2,13 @@
 
 #include <windows.h>
 
+#include <array>
+#include <cstdio>
+#include <string>
+
 #include "app/WinUtil.h"
 #include "app/resource.h"
+#include "database/FileReplace.h"
 #include "install/PalmDesktop.h"
 #include "install/UserList.h"
 
@@ -18,6 +23,10 @@ constexpr const char* kInstalled =
 constexpr const char* kCopyFailed =
     "Could not copy source file to destination install folder.\n"
     "Please use the PalmOS install tool instead to install this image database.";
+
+// Left-over copies of installs that died are skipped, up to this many.
+constexpr int kCopyNameAttempts = 100;
+constexpr std::size_t kCopyBlockBytes = 64 * 1024;
 
 UserChooserData* chooserDataOf(HWND dialog) {
     return reinterpret_cast<UserChooserData*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
@@ -60,10 +69,48 @@ INT_PTR CALLBACK userChooserProc(HWND dialog, UINT message, WPARAM wParam, LPARA
     }
 }
 
-// Replaces whatever is at the destination with the database.
-bool copyDatabase(const std::string& source, const std::string& destination) {
-    DeleteFileA(destination.c_str());  // a failure is ignored: the copy overwrites
-    return CopyFileA(source.c_str(), destination.c_str(), FALSE) != 0;
+// The copy is written under a name of its own beside the destination, so
+// that the final rename stays inside one folder. A name that is taken is
+// never reused: it may be the user's file or another install under way.
+std::FILE* createInstallCopy(const std::string& destination, std::string& copyPath) {
+    for (int attempt = 0; attempt < kCopyNameAttempts; ++attempt) {
+        copyPath = destination + ".install" + std::to_string(attempt) + ".tmp";
+        if (std::FILE* copy = createNewFile(copyPath)) return copy;
+        if (!fileExists(copyPath)) return nullptr;  // not taken: the folder refuses it
+    }
+    return nullptr;
+}
+
+bool copyBytes(std::FILE* from, std::FILE* to) {
+    std::array<char, kCopyBlockBytes> block;
+    std::size_t got;
+    while ((got = std::fread(block.data(), 1, block.size(), from)) > 0) {
+        if (std::fwrite(block.data(), 1, got, to) != got) return false;
+    }
+    return std::ferror(from) == 0;
+}
+
+// Fills the new copy with the database and closes it; true when every byte
+// is on stable storage.
+bool writeCopy(const std::string& source, std::FILE* copy) {
+    std::FILE* from = std::fopen(source.c_str(), "rb");
+    const bool copied = from && copyBytes(from, copy) && flushToDisk(copy);
+    if (from) std::fclose(from);
+    return std::fclose(copy) == 0 && copied;
+}
+
+// Puts a copy of the database at the destination in one step, so that a
+// failure anywhere leaves the destination as it was. A database that is the
+// destination itself (the installed copy, opened and installed again) is
+// left as it is: it already holds every byte.
+bool installDatabase(const std::string& source, const std::string& destination) {
+    if (sameFile(source, destination)) return true;
+    std::string copyPath;
+    std::FILE* copy = createInstallCopy(destination, copyPath);
+    if (!copy) return false;
+    if (writeCopy(source, copy) && replaceFile(copyPath, destination)) return true;
+    removeFile(copyPath);
+    return false;
 }
 
 }  // namespace
@@ -87,7 +134,7 @@ void installCommand(const AppState& state) {
         desktop.users[static_cast<std::size_t>(chooser.chosenUser)].userName;
     const std::string destination =
         buildInstallTarget(desktop.users, userName, databaseBaseName(state.currentDatabasePath));
-    if (!copyDatabase(state.currentDatabasePath, destination))
+    if (!installDatabase(state.currentDatabasePath, destination))
         return void(showMessage(kCopyFailed, kInstallCaption));
     markUserForInstall(desktop, userName);  // without a mark the copy still stands
     showMessage(kInstalled, kInstallCaption);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/TestSupport.h"
+#include "tests/fixtures/DatabaseBuilder.h"
 #include "tests/fixtures/DemoDatabase.h"
 #include "tests/gui/AppDriver.h"
 
@@ -21,6 +22,9 @@ constexpr const char* kChooser = "Install Database to Handheld";
 constexpr const char* kCaption = "Install Database";
 constexpr const char* kInstalled =
     "Installation sucessful.  HotSync to complete transfer of the image database.";
+constexpr const char* kCopyFailed =
+    "Could not copy source file to destination install folder.\n"
+    "Please use the PalmOS install tool instead to install this image database.";
 constexpr const char* kFirstPath = "Software\\U.S. Robotics\\Pilot Desktop\\Core";
 constexpr const char* kHotSync = "Software\\U.S. Robotics\\Pilot Desktop\\HotSync Manager";
 constexpr const char* kTarget = "My_Paint__2_.pdb";  // of the database "My Paint (2).pdb"
@@ -75,17 +79,25 @@ bool exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// The folders of palm that hold the subfolder, in the file system's order.
-std::vector<std::string> userFolders(const std::string& palm, const std::string& subfolder) {
-    std::vector<std::string> folders;
+// The names in a folder but "." and "..", in the file system's order.
+std::vector<std::string> entriesOf(const std::string& path) {
+    std::vector<std::string> names;
     WIN32_FIND_DATAA entry{};
-    HANDLE find = FindFirstFileA((palm + "\\*").c_str(), &entry);
+    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
     while (find != INVALID_HANDLE_VALUE) {
-        if (entry.cFileName[0] != '.' && exists(palm + "\\" + entry.cFileName + "\\" + subfolder))
-            folders.push_back(entry.cFileName);
+        if (std::strcmp(entry.cFileName, ".") != 0 && std::strcmp(entry.cFileName, "..") != 0)
+            names.push_back(entry.cFileName);
         if (!FindNextFileA(find, &entry)) break;
     }
     FindClose(find);
+    return names;
+}
+
+// The folders of palm that hold the subfolder, in the file system's order.
+std::vector<std::string> userFolders(const std::string& palm, const std::string& subfolder) {
+    std::vector<std::string> folders;
+    for (const std::string& name : entriesOf(palm))
+        if (exists(palm + "\\" + name + "\\" + subfolder)) folders.push_back(name);
     return folders;
 }
 
@@ -138,8 +150,10 @@ protected:
     // The program on the database "My Paint (2).pdb", with no Palm Desktop keys.
     void SetUp() override {
         TearDown();
-        const std::string database =
-            testing::writeScratchFile("My Paint (2).pdb", fixtures::demoDatabase());
+        database_ = testing::writeScratchFile("My Paint (2).pdb", fixtures::demoDatabase());
+        ASSERT_NO_FATAL_FAILURE(start(database_));
+    }
+    void start(const std::string& database) {
         app_.emplace("\"" + database + "\"");
         ASSERT_TRUE(app_->started());
         ASSERT_TRUE(AppDriver::waitUntil([&] { return app_->listEntries().size() == 6; }));
@@ -165,8 +179,10 @@ protected:
         HWND chooser = openChooser();
         SendMessageW(GetDlgItem(chooser, 1024), LB_SETCURSEL, index, 0);
         AppDriver::press(chooser, 1023);
+        app_->waitForDialog(kCaption, 10000);  // a held destination is retried for seconds
         return app_->takeMessage(kCaption);
     }
+    std::string database_;
     std::optional<AppDriver> app_;
 };
 
@@ -238,15 +254,53 @@ TEST_F(Install, CopiesToTheChosenUsersFolderAndMarksTheirNumber) {
             EXPECT_EQ(installMark(user.number), user.number == userOf(name).number ? 1 : -1)
                 << folders[index] << " " << user.number;
     }
-    // A folder where the file should go: the copy fails, nothing is marked.
-    DeleteFileA(target(folders[0]).c_str());
-    folder(target(folders[0]));
+}
+
+// An install that cannot complete leaves what lies at the destination as it
+// was, and no copy of its own beside it; the installed copy itself, opened
+// and installed again, stays.
+TEST_F(Install, NeverDestroysWhatLiesAtTheDestination) {
+    setText(kFirstPath, "Path", mainTree().c_str());
+    setConduit(1, "inscn20.dll", "Inbox");
+    const std::vector<std::string> folders = userFolders(mainTree(), "Inbox");
+    const std::size_t alice = static_cast<std::size_t>(
+        std::find(folders.begin(), folders.end(), "alice") - folders.begin());
+    ASSERT_LT(alice, folders.size());
+    const std::string inbox = mainTree() + "\\alice\\Inbox";
+    const std::string installed = inbox + "\\" + kTarget;
+    const fixtures::Bytes earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
+    const auto expectUntouched = [&](const char* why) {
+        EXPECT_EQ(fixtures::readFileBytes(installed), earlier) << why;
+        EXPECT_EQ(entriesOf(inbox), std::vector<std::string>{kTarget}) << why;
+        EXPECT_EQ(installMark(userOf("alice").number), -1) << why;
+    };
     clearMarks();
-    EXPECT_EQ(installFor(0),
-              "Could not copy source file to destination install folder.\n"
-              "Please use the PalmOS install tool instead to install this image database.");
-    for (const User& user : kUsers) EXPECT_EQ(installMark(user.number), -1) << user.number;
-    RemoveDirectoryA(target(folders[0]).c_str());
+    fixtures::writeFileBytes(installed, earlier);
+
+    // A reader that holds the destination: the copy is made but cannot take its place.
+    HANDLE reader = CreateFileA(installed.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(installFor(alice), kCopyFailed);
+    CloseHandle(reader);
+    expectUntouched("held destination");
+
+    // The database moved away since it was loaded: nothing to copy.
+    const std::string away = database_ + ".away";
+    ASSERT_TRUE(MoveFileA(database_.c_str(), away.c_str()));
+    EXPECT_EQ(installFor(alice), kCopyFailed);
+    expectUntouched("database gone");
+
+    // The installed copy under another spelling of its path: the same file,
+    // kept byte for byte, and its user marked.
+    fixtures::writeFileBytes(installed, fixtures::demoDatabase());
+    std::string spelling = inbox;
+    CharUpperA(spelling.data());
+    ASSERT_NO_FATAL_FAILURE(start(spelling + "\\my_paint__2_.pdb"));
+    EXPECT_EQ(installFor(alice), kInstalled);
+    EXPECT_EQ(fixtures::readFileBytes(installed), fixtures::demoDatabase());
+    EXPECT_EQ(entriesOf(inbox), std::vector<std::string>{kTarget});
+    EXPECT_EQ(installMark(userOf("alice").number), 1);
 }
 
 }  // namespace
