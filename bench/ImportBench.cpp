@@ -1,9 +1,11 @@
-// Importing a large picture, against the floor of its per-tile rewrite, and
-// the preview path of the import dialog.
+// Importing a large picture, against its floor, and the preview path of the
+// import dialog.
 //
-// The import takes a 2048 x 1536 24-bit bitmap into an empty database at 16
-// bits: 130 tiles, each appended by rewriting the whole database. The floor
-// copies the same database sizes, one file per tile, with block I/O.
+// The import takes a 2048 x 1536 24-bit bitmap at 16 bits (130 tiles) into
+// databases of 0, 10 and 40 MB, and a 4096 x 3072 one (520 tiles) into an
+// empty database. The floor is the conversion alone (reading the bitmap and
+// making the records) plus one write of the final file, flushed to the disk
+// as the import's own write is.
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -11,10 +13,13 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 #include "cli/Imagedb.h"
 #include "convert/Adjust.h"
 #include "convert/Reduce.h"
 #include "convert/Scale.h"
+#include "database/Append.h"
 #include "database/Container.h"
 #include "interchange/Bmp.h"
 #include "tests/fixtures/DatabaseBuilder.h"
@@ -23,82 +28,113 @@ namespace {
 
 using namespace ferrovel;
 
-constexpr int kWidth = 2048;
-constexpr int kHeight = 1536;
-constexpr int kTiles = 13 * 10;
-constexpr std::size_t kRecordBytes = 476 + 51200 + 32;  // header and icons, raw tile, label
+constexpr std::size_t kMegabyte = 1024 * 1024;
 
 std::string benchPath(const std::string& name) {
     return (std::filesystem::temp_directory_path() / ("ferrovel-bench-" + name)).string();
 }
 
-RgbImage largePicture() {
+RgbImage largePicture(int width, int height) {
     RgbImage picture;
-    picture.width = kWidth;
-    picture.height = kHeight;
-    picture.pixels.resize(std::size_t{kWidth} * kHeight * 3);
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            std::uint8_t* p = &picture.pixels[(std::size_t{1} * y * kWidth + x) * 3];
-            p[0] = static_cast<std::uint8_t>(x * 255 / kWidth);
-            p[1] = static_cast<std::uint8_t>(y * 255 / kHeight);
+    picture.width = static_cast<std::int16_t>(width);
+    picture.height = static_cast<std::int16_t>(height);
+    picture.pixels.resize(std::size_t{1} * static_cast<std::size_t>(width) *
+                          static_cast<std::size_t>(height) * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            std::uint8_t* p =
+                &picture.pixels[(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                                 static_cast<std::size_t>(x)) *
+                                3];
+            p[0] = static_cast<std::uint8_t>(x * 255 / width);
+            p[1] = static_cast<std::uint8_t>(y * 255 / height);
             p[2] = static_cast<std::uint8_t>((x ^ y) & 255);
         }
     }
     return picture;
 }
 
-const std::string& largeBitmap() {
-    static const std::string path = [] {
-        const std::string p = benchPath("large-24.bmp");
-        writeBmp(p, largePicture());
-        return p;
-    }();
+// The bitmap of a width x height picture, written once per run.
+std::string largeBitmap(int width) {
+    const std::string path = benchPath("large-" + std::to_string(width) + ".bmp");
+    if (!std::filesystem::exists(path)) writeBmp(path, largePicture(width, width * 3 / 4));
     return path;
 }
 
-void BM_ImportLargeAt16Bits(benchmark::State& state) {
+// A database of about megabytes MB of raw 16-bit tiles.
+std::string databaseOf(std::size_t megabytes) {
+    const std::string path = benchPath("db-" + std::to_string(megabytes) + "mb.pdb");
+    if (std::filesystem::exists(path)) return path;
+    fixtures::FixtureRecord tile;
+    tile.label = "#(0,0) - 160x160 Filler";
+    tile.rows.assign(51200, 0x42);
+    const std::size_t count = megabytes * kMegabyte / (476 + 51200 + 24);
+    fixtures::writeFileBytes(
+        path, fixtures::buildDatabase("Filler", std::vector<fixtures::FixtureRecord>(count, tile)));
+    return path;
+}
+
+void copyFile(const std::string& from, const std::string& to) {
+    std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
+}
+
+// Import of a picture width pixels wide (3/4 as high) into a database of
+// state.range(1) MB.
+void BM_ImportAt16Bits(benchmark::State& state) {
+    const std::string bitmap = largeBitmap(static_cast<int>(state.range(0)));
+    const std::string source = databaseOf(static_cast<std::size_t>(state.range(1)));
     const std::string database = benchPath("import.pdb");
     std::FILE* quiet = std::fopen(benchPath("import.log").c_str(), "w");
     for (auto _ : state) {
         state.PauseTiming();
-        createEmptyDatabase(database);
+        copyFile(source, database);
         state.ResumeTiming();
-        const int status = runImagedb(
-            {"import", database, largeBitmap(), "--format", "16", "--no-dither"}, quiet, quiet);
+        const int status =
+            runImagedb({"import", database, bitmap, "--format", "16", "--no-dither"}, quiet, quiet);
         if (status != 0) state.SkipWithError("import failed");
     }
+    state.counters["MB"] = static_cast<double>(std::filesystem::file_size(database)) / kMegabyte;
     std::fclose(quiet);
 }
 
-// The same database sizes copied once per tile with block I/O: each size
-// read from one file and written to another in one call each.
-void BM_PerTileRewriteFloor(benchmark::State& state) {
-    const std::string source = benchPath("floor-source.bin");
-    const std::string target = benchPath("floor-target.bin");
-    std::vector<std::uint8_t> bytes(80 + kTiles * (8 + kRecordBytes), 0x5A);
-    fixtures::writeFileBytes(source, bytes);
+// The conversion alone: the bitmap read and made into tile records in memory.
+void BM_ConversionAlone(benchmark::State& state) {
+    const std::string bitmap = largeBitmap(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        for (int tile = 0; tile < kTiles; ++tile) {
-            const std::size_t size = 80 + static_cast<std::size_t>(tile) * (8 + kRecordBytes);
-            std::FILE* in = std::fopen(source.c_str(), "rb");
-            std::FILE* out = std::fopen(target.c_str(), "wb");
-            const std::size_t got = std::fread(bytes.data(), 1, size, in);
-            std::fwrite(bytes.data(), 1, got, out);
-            std::fclose(out);
-            std::fclose(in);
-        }
+        const BmpReadResult read = readBmp(bitmap);
+        PendingRecords records;
+        AppendOptions options{"large", read.canvas.width, read.canvas.height, 16, 0};
+        if (prepareImageRecords(read.canvas, options, records) != 0) state.SkipWithError("failed");
+        benchmark::DoNotOptimize(records.bytes.data());
+    }
+}
+
+// One write of a file of the final database's size, flushed to the disk.
+void BM_WriteFinalFile(benchmark::State& state) {
+    const std::size_t tiles =
+        static_cast<std::size_t>(state.range(0) / 160 * state.range(0) * 3 / 4 / 160);
+    const std::size_t size =
+        std::filesystem::file_size(databaseOf(static_cast<std::size_t>(state.range(1)))) +
+        tiles * (8 + 476 + 51200 + 24);
+    const std::vector<std::uint8_t> bytes(size, 0x5A);
+    const std::string target = benchPath("floor-target.bin");
+    for (auto _ : state) {
+        std::FILE* out = std::fopen(target.c_str(), "wb");
+        std::fwrite(bytes.data(), 1, bytes.size(), out);
+        std::fflush(out);
+        fsync(fileno(out));
+        std::fclose(out);
     }
 }
 
 // One repaint of the import preview: scale to 320 x 320, adjust and reduce
 // every pixel.
 void BM_PreviewFrame(benchmark::State& state) {
-    const RgbImage picture = largePicture();
+    const RgbImage picture = largePicture(2048, 1536);
     buildPaletteLookup();
     for (auto _ : state) {
         std::vector<std::uint8_t> scaled;
-        scaleImage(scaled, 320, 320, picture.pixels.data(), kWidth, kHeight);
+        scaleImage(scaled, 320, 320, picture.pixels.data(), 2048, 1536);
         for (std::size_t i = 0; i < scaled.size(); i += 3) {
             std::int16_t b = scaled[i], g = scaled[i + 1], r = scaled[i + 2];
             adjustPixel(r, g, b, 20, 10);
@@ -112,6 +148,18 @@ void BM_PreviewFrame(benchmark::State& state) {
 
 }  // namespace
 
-BENCHMARK(BM_PerTileRewriteFloor)->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_ImportLargeAt16Bits)->Unit(benchmark::kMillisecond);
+// Arguments: picture width, database megabytes.
+BENCHMARK(BM_ConversionAlone)->Arg(2048)->Arg(4096)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WriteFinalFile)
+    ->Args({2048, 0})
+    ->Args({2048, 10})
+    ->Args({2048, 40})
+    ->Args({4096, 0})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportAt16Bits)
+    ->Args({2048, 0})
+    ->Args({2048, 10})
+    ->Args({2048, 40})
+    ->Args({4096, 0})
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PreviewFrame)->Unit(benchmark::kMillisecond);

@@ -18,23 +18,6 @@
 #include <vector>
 
 namespace ferrovel {
-namespace {
-
-constexpr int kMaxLinkHops = 40;
-
-// The folder part of a path, separator included; empty for a bare name.
-std::string folderOf(const std::string& path) {
-    const std::size_t end = path.find_last_of("\\/");
-    return end == std::string::npos ? std::string() : path.substr(0, end + 1);
-}
-
-bool isAbsolute(const std::string& path) {
-    return !path.empty() &&
-           (path[0] == '/' || path[0] == '\\' || (path.size() > 1 && path[1] == ':'));
-}
-
-}  // namespace
-
 #ifdef _WIN32
 namespace {
 
@@ -166,6 +149,21 @@ bool replaceFile(const std::string& source, const std::string& target) {
 }
 
 #else
+namespace {
+
+constexpr int kMaxLinkHops = 40;
+
+// The folder part of a path, separator included; empty for a bare name.
+std::string folderOf(const std::string& path) {
+    const std::size_t end = path.rfind('/');
+    return end == std::string::npos ? std::string() : path.substr(0, end + 1);
+}
+
+bool isAbsolute(const std::string& path) {
+    return !path.empty() && path[0] == '/';
+}
+
+}  // namespace
 
 std::string resolveLinks(const std::string& path) {
     std::string current = path;

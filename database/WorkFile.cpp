@@ -124,13 +124,18 @@ bool settleWorkFile(const std::string& database, const std::string& work, WorkFi
 }
 
 // Writes the new database into the work file and puts it in place; the
-// caller holds the lock and has settled the work file.
+// caller holds the lock and has settled the work file. The current database
+// is closed before the replacement: Windows replaces no file held open.
 std::int16_t writeAndReplace(const std::string& database, const std::string& work,
                              std::FILE* current, DatabaseWriter writer, void* context) {
     std::FILE* out = faultAt() ? nullptr : createNewFile(work);
-    if (!out) return kAppendWorkFileUnreadable;
+    if (!out) {
+        if (current) std::fclose(current);
+        return kAppendWorkFileUnreadable;
+    }
     if (current) copyPermissions(out, database);
     std::int16_t status = writer(context, current, out);
+    if (current) std::fclose(current);
     if (status == 0 && (faultAt() || !flushToDisk(out))) status = kAppendDatabaseUnwritable;
     if (std::fclose(out) != 0 && status == 0) status = kAppendDatabaseUnwritable;
     if (status == 0 && (faultAt() || !replaceFile(work, database))) {
@@ -155,9 +160,7 @@ std::int16_t rewriteLocked(const std::string& database, RewriteMode mode, Databa
         return kAppendWorkFileUnreadable;
     }
     report.otherLinksKept = fileIdentity(database).links > 1;
-    const std::int16_t status = writeAndReplace(database, work, current, writer, context);
-    if (current) std::fclose(current);
-    return status;
+    return writeAndReplace(database, work, current, writer, context);
 }
 
 }  // namespace

@@ -188,8 +188,9 @@ TEST(WorkFile, ALeftOverWorkFileIsSettledByTheNextWriteAndNeverByAReader) {
         if (c.database) writeFileBytes(path, *c.database);
         writeFileBytes(work, c.workFile);
         EXPECT_EQ(inspectWorkFile(path), c.state) << c.what;
-        const testing::OpenFile reader(std::fopen(path.c_str(), "rb"));
-        if (reader) listCatalogue(reader.get());
+        if (const testing::OpenFile reader{std::fopen(path.c_str(), "rb")}) {
+            listCatalogue(reader.get());
+        }
         EXPECT_EQ(readFileBytes(work), c.workFile) << c.what << ": a reader touched the work file";
         RewriteReport report;
         ASSERT_EQ(appendImage(path, {160, 160, Bytes(160 * 160 * 3, 0)},

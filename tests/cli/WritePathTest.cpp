@@ -1,0 +1,203 @@
+// The tool's writes seen from outside: readers running beside an import see
+// the old or the new database, whole; two imports at once both land; links
+// and permissions survive; and reading never touches a file that merely has
+// the work file's name.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <set>
+
+#include "cli/Imagedb.h"
+#include "database/Catalogue.h"
+#include "database/WorkFile.h"
+#include "interchange/Bmp.h"
+#include "tests/database/DatabaseTestSupport.h"
+#include "tests/fixtures/DemoDatabase.h"
+
+#ifdef _WIN32
+#include <windows.h>
+// windows.h first.
+#include <process.h>
+#else
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace ferrovel {
+namespace {
+
+namespace fs = std::filesystem;
+using fixtures::Bytes;
+using fixtures::readFileBytes;
+
+// Runs the tool in-process with its output thrown away; its exit status.
+int imagedb(const std::vector<std::string>& args, std::string* out = nullptr) {
+    std::FILE* outFile = std::tmpfile();
+    std::FILE* errFile = std::tmpfile();
+    const int status = runImagedb(args, outFile, errFile);
+    if (out) {
+        std::rewind(outFile);
+        for (int c; (c = std::fgetc(outFile)) != EOF;) *out += static_cast<char>(c);
+    }
+    std::fclose(outFile);
+    std::fclose(errFile);
+    return status;
+}
+
+std::string bitmap(const std::string& name, int width, int height) {
+    const std::string path = testing::scratchPath(name);
+    EXPECT_EQ(writeBmp(path, testing::gradient(width, height)), 0);
+    return path;
+}
+
+std::string demoCopy(const std::string& name) {
+    const std::string path = testing::writeScratchFile(name, fixtures::demoDatabase());
+    fs::remove(workFilePath(path));
+    return path;
+}
+
+int imageCount(const std::string& path) {
+    const testing::OpenFile file(std::fopen(path.c_str(), "rb"));
+    return file ? static_cast<int>(listCatalogue(file.get()).size()) : -1;
+}
+
+TEST(WritePath, AFileNamedLikeTheWorkFileSurvivesEveryRead) {
+    const std::string database = demoCopy("a.pdb"), work = workFilePath(database);
+    const Bytes unrelated = {'n', 'o', 't', 'e', 's'};
+    fixtures::writeFileBytes(work, unrelated);
+    const std::string out = testing::scratchPath("a-out.bmp");
+    const std::string missing = testing::scratchPath("notes.pdb");
+    fixtures::writeFileBytes(workFilePath(missing), fixtures::demoDatabase());
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"list", database},
+                                                 {"info", database},
+                                                 {"export", database, out, "--all", "numbered"},
+                                                 {"info", missing}}) {
+        imagedb(args);
+        EXPECT_EQ(readFileBytes(work), unrelated) << args[0];
+        EXPECT_FALSE(fs::exists(missing)) << args[0] << " put a database in place";
+        EXPECT_TRUE(fs::exists(workFilePath(missing))) << args[0];
+    }
+    EXPECT_EQ(readFileBytes(database), fixtures::demoDatabase());
+}
+
+// Another program running the tool: a forked child here, a process of the
+// tool's own executable on Windows.
+#ifdef _WIN32
+using Child = std::intptr_t;
+
+Child startImagedb(const std::vector<std::string>& args) {
+    char self[MAX_PATH];
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string tool = self;
+    tool = tool.substr(0, tool.find_last_of("\\/") + 1) + "imagedb.exe";
+    std::vector<std::string> quoted = {"imagedb"};
+    for (const std::string& arg : args) quoted.push_back("\"" + arg + "\"");
+    std::vector<const char*> argv;
+    for (const std::string& arg : quoted) argv.push_back(arg.c_str());
+    argv.push_back(nullptr);
+    return _spawnv(_P_NOWAIT, tool.c_str(), argv.data());
+}
+
+bool stillRunning(Child child) {
+    return WaitForSingleObject(reinterpret_cast<HANDLE>(child), 0) == WAIT_TIMEOUT;
+}
+
+int exitStatusOf(Child child) {
+    int status = -1;
+    return _cwait(&status, child, 0) == -1 ? -1 : status;
+}
+#else
+using Child = pid_t;
+
+Child startImagedb(const std::vector<std::string>& args) {
+    const pid_t child = fork();
+    if (child == 0) _exit(imagedb(args));
+    return child;
+}
+
+// Looks without reaping, so that exitStatusOf still finds the child.
+bool stillRunning(Child child) {
+    siginfo_t info{};
+    return waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == 0;
+}
+
+int exitStatusOf(Child child) {
+    int status = 0;
+    if (waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+    return WEXITSTATUS(status);
+}
+#endif
+
+TEST(WritePath, ReadersBesideAnImportSeeTheOldOrTheNewDatabaseWhole) {
+    const std::string database = demoCopy("busy.pdb");
+    const Bytes old = readFileBytes(database);
+    const std::string picture = bitmap("busy.bmp", 1600, 1600);  // 100 tiles
+    const Child writer =
+        startImagedb({"import", database, picture, "--format", "16", "--no-dither"});
+    std::set<Bytes> seen;
+    std::set<std::string> infos;
+    while (stillRunning(writer)) {
+        seen.insert(readFileBytes(database));
+        std::string out;
+        EXPECT_EQ(imagedb({"info", database}, &out), kExitOk);
+        infos.insert(out.substr(out.find("Images:")));
+    }
+    EXPECT_EQ(exitStatusOf(writer), 0);
+    const Bytes now = readFileBytes(database);
+    EXPECT_EQ(imageCount(database), 7);
+    for (const Bytes& snapshot : seen) EXPECT_TRUE(snapshot == old || snapshot == now);
+    for (const std::string& info : infos)
+        EXPECT_TRUE(info == "Images: 6\n" || info == "Images: 7\n");
+    EXPECT_GE(seen.size() + infos.size(), 2u) << "the readers never ran during the import";
+    const testing::OpenFile file(std::fopen(database.c_str(), "rb"));
+    EXPECT_EQ(readRecordCount(file.get()),
+              readRecordCount(testing::openScratch("old", old).get()) + 100);
+}
+
+TEST(WritePath, TwoImportsAtOnceBothLand) {
+    for (int round = 0; round < 3; ++round) {
+        const std::string database = demoCopy("twice.pdb");
+        const std::string first = bitmap("first.bmp", 480, 320),
+                          second = bitmap("second.bmp", 800, 320);
+        const Child a = startImagedb({"import", database, first});
+        const Child b = startImagedb({"import", database, second});
+        EXPECT_EQ(exitStatusOf(a), 0);
+        EXPECT_EQ(exitStatusOf(b), 0);
+        EXPECT_EQ(imageCount(database), 8) << "round " << round;
+        EXPECT_FALSE(fs::exists(workFilePath(database)));
+    }
+}
+
+#ifndef _WIN32
+TEST(WritePath, LinksAndPermissionsSurviveAnImport) {
+    const std::string folder = testing::freshFolder("links");
+    const std::string real = folder + "real.pdb", link = folder + "link.pdb";
+    fixtures::writeFileBytes(real, fixtures::demoDatabase());
+    ASSERT_EQ(chmod(real.c_str(), 0600), 0);
+    fs::create_symlink("real.pdb", link);
+    const std::string picture = bitmap("linked.bmp", 40, 40);
+    ASSERT_EQ(imagedb({"import", link, picture}), kExitOk);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(imageCount(real), 7);
+    struct stat status {};
+    ASSERT_EQ(stat(real.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0600u);
+    EXPECT_EQ(fs::directory_iterator(folder) == fs::directory_iterator(), false);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2)
+        << "a work or lock file was left";
+
+    // A second name of the same file keeps what it held; the named path is changed atomically.
+    const std::string second = folder + "second.pdb";
+    fs::create_hard_link(real, second);
+    const Bytes before = readFileBytes(second);
+    ASSERT_EQ(imagedb({"import", real, picture}), kExitOk);
+    EXPECT_EQ(imageCount(real), 8);
+    EXPECT_EQ(readFileBytes(second), before);
+}
+#endif
+
+}  // namespace
+}  // namespace ferrovel
