@@ -20,9 +20,21 @@ constexpr const char* kNeedsImages =
     "Please create or load a non-empty Brushwick-format database file and select an\n"
     "image before choosing this operation.";
 
+// The demo database, with a file of the user's beside it under the name of
+// its work file: no reading of the database may touch it.
+const std::vector<std::uint8_t> kUnrelated = {'m', 'i', 'n', 'e'};
+
 std::string demoPath() {
-    static const std::string path = testing::writeScratchFile("demo.pdb", fixtures::demoDatabase());
+    static const std::string path = [] {
+        testing::writeScratchFile("demo$$$", kUnrelated);
+        return testing::writeScratchFile("demo.pdb", fixtures::demoDatabase());
+    }();
     return path;
+}
+
+void expectDemoAndItsNeighbourUntouched() {
+    EXPECT_EQ(fixtures::readFileBytes(demoPath()), fixtures::demoDatabase());
+    EXPECT_EQ(fixtures::readFileBytes(testing::scratchPath("demo$$$")), kUnrelated);
 }
 
 std::string quoted(const std::string& path) {
@@ -174,6 +186,7 @@ TEST(Window, ShowsTheDatabaseItsListDetailsAndPreview) {
             2000);
         EXPECT_EQ(differences, 0) << "image " << index;
     }
+    expectDemoAndItsNeighbourUntouched();
 }
 
 TEST(Window, ReportsAFileThatIsNoDatabaseWithTwoMessages) {
@@ -193,6 +206,20 @@ TEST(Window, ReportsAMissingFileOnceAndShowsWhatATruncatedDatabaseHolds) {
         ASSERT_TRUE(app.started());
         EXPECT_EQ(app.takeMessage("File I/O Error"), "Error opening database file.");
         EXPECT_TRUE(app.noDialog("File Format Error"));
+    }
+    {
+        // Its last copy left in the work file by an interrupted write is
+        // pointed out, and left where it is.
+        const std::string work = testing::writeScratchFile("lost$$$", fixtures::demoDatabase());
+        AppDriver app(quoted(testing::scratchPath("lost.pdb")));
+        ASSERT_TRUE(app.started());
+        EXPECT_EQ(app.takeMessage("Message"),
+                  "The file " + work +
+                      " may hold the last complete copy of this database, left by an interrupted "
+                      "write.\nThe next import puts it back in place. Nothing has been changed.");
+        EXPECT_EQ(app.takeMessage("File I/O Error"), "Error opening database file.");
+        EXPECT_FALSE(fileExists(testing::scratchPath("lost.pdb")));
+        EXPECT_EQ(fixtures::readFileBytes(work), fixtures::demoDatabase());
     }
     // Cut inside the sunset's tiles: the images still list, the cut pixels
     // read as missing, and nothing is reported.
@@ -334,6 +361,7 @@ TEST(Window, ExportsNumberedNamedAndKeepsTheModeWhenClosed) {
     ASSERT_NE(modes, nullptr);
     AppDriver::press(modes, 1022);
     EXPECT_TRUE(app.noDialog("Save current image as..."));
+    expectDemoAndItsNeighbourUntouched();
 }
 
 TEST(Window, ExportToAFolderThatDoesNotExistSaysSo) {
