@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "database/Catalogue.h"
 #include "database/RgbImage.h"
@@ -38,20 +39,18 @@ void tell(const ExportHooks& hooks, const char* text) {
     if (hooks.showMessage) hooks.showMessage(hooks.context, text);
 }
 
-std::string outputPath(const ExportRequest& request, std::FILE* database, std::int16_t index,
-                       const ExportHooks& hooks) {
+std::string outputPath(const ExportRequest& request, const std::string& imageName,
+                       std::int16_t index, const ExportHooks& hooks) {
     if (request.mode == kExportNumbered) return numberedExportPath(request.fileName, index);
     if (request.mode != kExportByName) return request.fileName;
-    std::string name;
-    queryCatalogue(database, index, CatalogueQuery{nullptr, &name, nullptr});
-    return namedExportPath(request.fileName, name, hooks);
+    return namedExportPath(request.fileName, imageName, hooks);
 }
 
 // Composes and writes one image; the status of the step that failed, or 0.
-std::int16_t exportOne(std::FILE* database, std::int16_t index, const std::string& path,
-                       const ExportHooks& hooks) {
+std::int16_t exportOne(std::FILE* database, const CatalogueEntry& image, std::int16_t index,
+                       const std::string& path, const ExportHooks& hooks) {
     RgbImage picture;
-    const std::int16_t composed = composeImage(database, index, picture);
+    const std::int16_t composed = composeImage(database, image.info, picture);
     if (composed != 0) return composed;
     const std::int16_t written = writeBmp(path, picture);
     if (written == kBmpWriteOpenFailed) {
@@ -62,6 +61,20 @@ std::int16_t exportOne(std::FILE* database, std::int16_t index, const std::strin
         hooks.imageWritten(hooks.context, index, path);
     }
     return written;
+}
+
+// What the catalogue tells of image index: from the listing taken once for an
+// export of every image, or looked up for the one image of the other modes.
+// An index past the last image has no name and the catalogue's defaults.
+CatalogueEntry imageToExport(std::FILE* database, const std::vector<CatalogueEntry>& listing,
+                             bool everyImage, std::int16_t index) {
+    CatalogueEntry entry;
+    if (!everyImage) {
+        queryCatalogue(database, index, CatalogueQuery{nullptr, nullptr, &entry.info});
+    } else if (index >= 0 && static_cast<std::size_t>(index) < listing.size()) {
+        entry = listing[static_cast<std::size_t>(index)];
+    }
+    return entry;
 }
 
 }  // namespace
@@ -120,11 +133,15 @@ std::int16_t exportImages(const ExportRequest& request, const ExportHooks& hooks
     const bool everyImage = request.mode == kExportByName || request.mode == kExportNumbered;
     std::int16_t status = 0;
     if (request.imageCount >= 1) {
+        // One walk over the catalogue serves every image of the export.
+        const std::vector<CatalogueEntry> listing =
+            everyImage ? listCatalogue(database) : std::vector<CatalogueEntry>();
         std::int16_t index = everyImage ? std::int16_t{0} : request.selectedImage;
         while (status == 0) {
-            const std::string path = outputPath(request, database, index, hooks);
+            const CatalogueEntry image = imageToExport(database, listing, everyImage, index);
+            const std::string path = outputPath(request, image.name, index, hooks);
             if (hooks.showOutputPath) hooks.showOutputPath(hooks.context, path);
-            status = exportOne(database, index, path, hooks);
+            status = exportOne(database, image, index, path, hooks);
             if (!everyImage || index + 1 >= request.imageCount) break;
             ++index;
         }

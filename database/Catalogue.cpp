@@ -49,26 +49,13 @@ int scanLabelNumbers(const std::string& text, TileLabel& label) {
     return 6;
 }
 
-struct RecordSummary {
-    RecordInfo record;
-    TileLabel label;
-};
-
-RecordSummary summarizeRecord(std::FILE* stream, std::int16_t index) {
-    RecordSummary summary;
-    summary.record = readRecordInfo(stream, index, true);
-    summary.label = parseTileLabel(summary.record.label);
-    return summary;
-}
-
 // The details of the image that record index starts.
-CatalogueEntry entryForStart(std::int16_t index, const RecordSummary& start) {
+CatalogueEntry entryForStart(std::int16_t index, const RecordInfo& start, const TileLabel& label) {
     CatalogueEntry entry;
     ImageInfo& info = entry.info;
     info.firstRecord = index;
-    info.bitsPerPixel = start.record.bitsPerPixel;
-    info.byteSize = start.record.pixelSize;
-    const TileLabel& label = start.label;
+    info.bitsPerPixel = start.bitsPerPixel;
+    info.byteSize = start.pixelSize;
     if (labelGivesSize(label)) {
         info.tilesAcross =
             static_cast<std::int16_t>((label.imageWidth + kTileSize - 1) / kTileSize);
@@ -79,11 +66,11 @@ CatalogueEntry entryForStart(std::int16_t index, const RecordSummary& start) {
     } else {
         info.tilesAcross = 1;
         info.tilesDown = 1;
-        info.width = start.record.width;
-        info.height = start.record.height;
+        info.width = start.width;
+        info.height = start.height;
         info.layerCount = 1;
     }
-    entry.name = imageNameFromLabel(start.record.label, label);
+    entry.name = imageNameFromLabel(start.label, label);
     return entry;
 }
 
@@ -166,7 +153,7 @@ std::string imageNameFromLabel(const std::string& text, const TileLabel& label) 
 
 std::int16_t queryCatalogue(std::FILE* stream, std::int16_t imageIndex,
                             const CatalogueQuery& query) {
-    const std::int16_t recordCount = readRecordCount(stream);
+    const std::vector<std::uint32_t> offsets = readRecordOffsets(stream);
     CatalogueEntry wanted;
     if (query.info) wanted.info.byteSize = query.info->byteSize;
     bool found = false;
@@ -174,10 +161,11 @@ std::int16_t queryCatalogue(std::FILE* stream, std::int16_t imageIndex,
     bool wantedSized = false;
     std::int32_t images = 0;
     std::int32_t countdown = imageIndex;
-    for (std::int16_t i = 0; i < recordCount; ++i) {
-        const RecordSummary summary = summarizeRecord(stream, i);
-        if (isContinuationRecord(summary.label)) {
-            if (inWanted && wantedSized) wanted.info.byteSize += summary.record.pixelSize;
+    for (std::size_t i = 0; i < offsets.size(); ++i) {
+        const RecordInfo record = readRecordInfoAt(stream, offsets[i], true);
+        const TileLabel label = parseTileLabel(record.label);
+        if (isContinuationRecord(label)) {
+            if (inWanted && wantedSized) wanted.info.byteSize += record.pixelSize;
             continue;
         }
         // Without the count, the walk ends once the wanted image is behind it.
@@ -185,9 +173,9 @@ std::int16_t queryCatalogue(std::FILE* stream, std::int16_t imageIndex,
         ++images;
         inWanted = countdown == 0;
         if (inWanted) {
-            wanted = entryForStart(i, summary);
+            wanted = entryForStart(static_cast<std::int16_t>(i), record, label);
             found = true;
-            wantedSized = labelGivesSize(summary.label);
+            wantedSized = labelGivesSize(label);
             if (!wantedSized && !query.imageCount) break;
         }
         --countdown;
@@ -198,27 +186,26 @@ std::int16_t queryCatalogue(std::FILE* stream, std::int16_t imageIndex,
     return found ? 0 : kImageNotFound;
 }
 
-std::vector<CatalogueEntry> listCatalogue(std::FILE* stream) {
-    const std::int16_t recordCount = readRecordCount(stream);
+std::vector<CatalogueEntry> catalogueFromRecords(const std::vector<RecordInfo>& records) {
     std::vector<CatalogueEntry> entries;
     bool lastSized = false;
-    for (std::int16_t i = 0; i < recordCount; ++i) {
-        const RecordSummary summary = summarizeRecord(stream, i);
-        if (isContinuationRecord(summary.label)) {
-            if (!entries.empty() && lastSized) {
-                entries.back().info.byteSize += summary.record.pixelSize;
-            }
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const TileLabel label = parseTileLabel(records[i].label);
+        if (isContinuationRecord(label)) {
+            if (!entries.empty() && lastSized) entries.back().info.byteSize += records[i].pixelSize;
             continue;
         }
-        entries.push_back(entryForStart(i, summary));
-        lastSized = labelGivesSize(summary.label);
+        entries.push_back(entryForStart(static_cast<std::int16_t>(i), records[i], label));
+        lastSized = labelGivesSize(label);
     }
     return entries;
 }
 
-std::int16_t composeImage(std::FILE* stream, std::int16_t imageIndex, RgbImage& image) {
-    ImageInfo info;
-    queryCatalogue(stream, imageIndex, CatalogueQuery{nullptr, nullptr, &info});
+std::vector<CatalogueEntry> listCatalogue(std::FILE* stream) {
+    return catalogueFromRecords(readAllRecordInfo(stream));
+}
+
+std::int16_t composeImage(std::FILE* stream, const ImageInfo& info, RgbImage& image) {
     if (info.tilesAcross <= 1 && info.tilesDown <= 1 && info.layerCount <= 1) {
         std::optional<RgbImage> record = decodeRecord(stream, info.firstRecord);
         if (!record) return kComposeNoMemory;
@@ -238,6 +225,12 @@ std::int16_t composeImage(std::FILE* stream, std::int16_t imageIndex, RgbImage& 
     composeTiles(stream, info, composed);
     image = std::move(composed);
     return 0;
+}
+
+std::int16_t composeImage(std::FILE* stream, std::int16_t imageIndex, RgbImage& image) {
+    ImageInfo info;
+    queryCatalogue(stream, imageIndex, CatalogueQuery{nullptr, nullptr, &info});
+    return composeImage(stream, info, image);
 }
 
 }  // namespace ferrovel

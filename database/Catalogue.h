@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "database/ImageRecord.h"
 #include "database/RgbImage.h"
 
 namespace ferrovel {
@@ -82,8 +83,17 @@ std::int16_t queryCatalogue(std::FILE* stream, std::int16_t imageIndex,
 // and details queryCatalogue gives image by image.
 std::vector<CatalogueEntry> listCatalogue(std::FILE* stream);
 
-// Composes image imageIndex from its tile and layer records: 0, or
-// kComposeNoMemory. Pixels no bottom-layer tile covers are white.
+// The same listing made from records already read (readAllRecordInfo), for
+// a caller that also looks at the records themselves.
+std::vector<CatalogueEntry> catalogueFromRecords(const std::vector<RecordInfo>& records);
+
+// Composes the image the catalogue described by info from its tile and layer
+// records: 0, or kComposeNoMemory. Pixels no bottom-layer tile covers are
+// white. A caller that has the whole listing composes each image from it
+// without walking the catalogue again.
+std::int16_t composeImage(std::FILE* stream, const ImageInfo& info, RgbImage& image);
+
+// Composes image imageIndex: its details from queryCatalogue, then as above.
 std::int16_t composeImage(std::FILE* stream, std::int16_t imageIndex, RgbImage& image);
 
 }  // namespace ferrovel

@@ -1,6 +1,7 @@
 #include "database/ImageRecord.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <new>
 #include <vector>
@@ -14,6 +15,39 @@
 namespace ferrovel {
 namespace {
 
+// Entries of the record table read in one block.
+constexpr std::size_t kEntriesPerBlock = 512;
+
+// The longest step forward that is read through rather than sought: about
+// one buffer of the stream.
+constexpr std::size_t kReadThroughBytes = 4096;
+
+// Moves to an absolute offset as seekTo does, but reads through a short step
+// forward: a seek costs a system call even when its target already lies in
+// the stream's buffer, and a walk over records that follow one another would
+// make one for every header and every label.
+void moveTo(std::FILE* stream, std::uint64_t offset) {
+    // Where ftell cannot tell (its long has 32 bits on Windows), this is a seek.
+    const long here = std::ftell(stream);
+    const std::uint64_t from = static_cast<std::uint64_t>(here);
+    if (here < 0 || offset < from || offset - from > kReadThroughBytes) {
+        seekTo(stream, offset);
+        return;
+    }
+    std::array<std::uint8_t, kReadThroughBytes> skipped;
+    // Past the end of the file the stream stays at the end, where every read
+    // yields 0xFF as after a seek there.
+    std::fread(skipped.data(), 1, static_cast<std::size_t>(offset - from), stream);
+}
+
+std::uint16_t u16At(const std::uint8_t* bytes) {
+    return static_cast<std::uint16_t>(bytes[0] << 8 | bytes[1]);
+}
+
+std::uint32_t u32At(const std::uint8_t* bytes) {
+    return std::uint32_t{u16At(bytes)} << 16 | u16At(bytes + 2);
+}
+
 using RowConverter = void (*)(const std::uint8_t* row, std::int32_t columns, std::uint8_t* out);
 
 void putColor(std::uint8_t* out, const PaletteColor& color) {
@@ -22,27 +56,45 @@ void putColor(std::uint8_t* out, const PaletteColor& color) {
     out[2] = color.blue;
 }
 
-void convertRow1(const std::uint8_t* row, std::int32_t columns, std::uint8_t* out) {
-    for (std::int32_t x = 0; x < columns; ++x, out += 3) {
-        const bool set = (row[x >> 3] >> (7 - (x & 7))) & 1;
-        std::memset(out, set ? 0x00 : 0xFF, 3);
-    }
+// The colour of a 1-, 2- or 4-bit pixel value.
+PaletteColor packedColor(int bits, unsigned value) {
+    if (bits == 1) return value != 0 ? PaletteColor{0, 0, 0} : PaletteColor{255, 255, 255};
+    return handheldPalette()[bits == 2 ? kGray2Entries[value] : kGray4Entries[value]];
 }
 
-void convertRow2(const std::uint8_t* row, std::int32_t columns, std::uint8_t* out) {
-    const Palette& palette = handheldPalette();
-    for (std::int32_t x = 0; x < columns; ++x, out += 3) {
-        const unsigned value = static_cast<unsigned>(row[x >> 2] >> (6 - 2 * (x & 3))) & 3u;
-        putColor(out, palette[kGray2Entries[value]]);
+// Pixels in one stored byte of a 1-, 2- or 4-bit row.
+template <int Bits>
+constexpr std::size_t kPixelsPerByte = 8 / Bits;
+
+// The pixels of every value of a stored byte of a 1-, 2- or 4-bit row,
+// leftmost first, three bytes each: a row then converts one byte at a time.
+template <int Bits>
+using ByteColors = std::array<std::array<std::uint8_t, 3 * kPixelsPerByte<Bits>>, 256>;
+
+template <int Bits>
+ByteColors<Bits> makeByteColors() {
+    ByteColors<Bits> table{};
+    for (unsigned byte = 0; byte < 256; ++byte) {
+        for (std::size_t i = 0; i < kPixelsPerByte<Bits>; ++i) {
+            const unsigned value = (byte >> (8 - Bits * (i + 1))) & ((1u << Bits) - 1);
+            putColor(&table[byte][3 * i], packedColor(Bits, value));
+        }
     }
+    return table;
 }
 
-void convertRow4(const std::uint8_t* row, std::int32_t columns, std::uint8_t* out) {
-    const Palette& palette = handheldPalette();
-    for (std::int32_t x = 0; x < columns; ++x, out += 3) {
-        const unsigned value = static_cast<unsigned>(row[x >> 1] >> (4 - 4 * (x & 1))) & 15u;
-        putColor(out, palette[kGray4Entries[value]]);
+template <int Bits>
+void convertPackedRow(const std::uint8_t* row, std::int32_t columns, std::uint8_t* out) {
+    static const ByteColors<Bits> table = makeByteColors<Bits>();
+    constexpr std::size_t kBytesOut = 3 * kPixelsPerByte<Bits>;
+    const std::size_t pixels = static_cast<std::size_t>(columns);
+    const std::size_t whole = pixels / kPixelsPerByte<Bits>;
+    for (std::size_t b = 0; b < whole; ++b, out += kBytesOut) {
+        std::memcpy(out, table[row[b]].data(), kBytesOut);
     }
+    // Of the last byte only the pixels inside the width are kept.
+    const std::size_t rest = pixels % kPixelsPerByte<Bits>;
+    if (rest > 0) std::memcpy(out, table[row[whole]].data(), 3 * rest);
 }
 
 void convertRow8(const std::uint8_t* row, std::int32_t columns, std::uint8_t* out) {
@@ -62,11 +114,11 @@ void convertRow16(const std::uint8_t* row, std::int32_t columns, std::uint8_t* o
 RowConverter rowConverter(std::int16_t bitsPerPixel) {
     switch (bitsPerPixel) {
         case 1:
-            return convertRow1;
+            return convertPackedRow<1>;
         case 2:
-            return convertRow2;
+            return convertPackedRow<2>;
         case 4:
-            return convertRow4;
+            return convertPackedRow<4>;
         case 16:
             return convertRow16;
         default:
@@ -119,51 +171,86 @@ void decodeRows(PixelSource& source, const RecordInfo& info, RgbImage& image) {
 }  // namespace
 
 ImageRecordHeader readImageRecordHeader(std::FILE* stream, std::uint64_t recordStart) {
-    seekTo(stream, recordStart);
+    moveTo(stream, recordStart);
+    std::array<std::uint8_t, kFullHeaderSize> bytes;
+    readBytes(stream, bytes.data(), bytes.size());
     ImageRecordHeader header;
-    header.headerSize = readU32BE(stream);
-    header.iconBlockSize = readU32BE(stream);
-    header.pixelOffset = readU32BE(stream);
-    header.pixelSize = readU32BE(stream);
-    header.labelOffset = readU32BE(stream);
-    header.colorIcon = readU8(stream);
-    header.compressed = readU8(stream);
-    header.width = static_cast<std::int16_t>(readU16BE(stream));
-    header.height = static_cast<std::int16_t>(readU16BE(stream));
-    header.bitsPerPixel = readU16BE(stream);
+    header.headerSize = u32At(&bytes[0]);
+    header.iconBlockSize = u32At(&bytes[4]);
+    header.pixelOffset = u32At(&bytes[8]);
+    header.pixelSize = u32At(&bytes[12]);
+    header.labelOffset = u32At(&bytes[16]);
+    header.colorIcon = bytes[20];
+    header.compressed = bytes[21];
+    header.width = static_cast<std::int16_t>(u16At(&bytes[22]));
+    header.height = static_cast<std::int16_t>(u16At(&bytes[24]));
+    header.bitsPerPixel = u16At(&bytes[26]);
     return header;
 }
 
 std::string readLabel(std::FILE* stream, std::uint64_t labelStart) {
-    seekTo(stream, labelStart);
+    moveTo(stream, labelStart);
     std::string line;
+    // Nothing after the zero byte belongs to the label, so reading stops
+    // there rather than running on into the next record.
     while (line.size() < kMaxLabelChars) {
         const int c = std::getc(stream);
-        if (c == EOF) break;
+        if (c == EOF || c == 0) break;
         line.push_back(static_cast<char>(c));
         if (c == '\n') break;
     }
-    const std::size_t zero = line.find('\0');
-    if (zero != std::string::npos) line.resize(zero);
     const std::size_t breakChar = line.find_first_of("\t\r\n");
     if (breakChar != std::string::npos) line[breakChar] = ' ';
     return line;
 }
 
-RecordInfo readRecordInfo(std::FILE* stream, std::int16_t recordIndex, bool withLabel) {
-    const std::uint64_t start = recordOffset(stream, recordIndex);
-    const ImageRecordHeader header = readImageRecordHeader(stream, start);
+RecordInfo readRecordInfoAt(std::FILE* stream, std::uint64_t recordStart, bool withLabel) {
+    const ImageRecordHeader header = readImageRecordHeader(stream, recordStart);
     RecordInfo info;
+    info.start = recordStart;
     info.width = header.width;
     info.height = header.height;
     info.bitsPerPixel = header.headerSize < kFullHeaderSize
                             ? std::int16_t{1}
                             : static_cast<std::int16_t>(header.bitsPerPixel);
     info.compressed = header.compressed != 0;
-    info.pixelDataOffset = start + header.pixelOffset;
+    info.pixelDataOffset = recordStart + header.pixelOffset;
     info.pixelSize = header.pixelSize;
-    if (withLabel) info.label = readLabel(stream, start + header.labelOffset);
+    info.labelStart = recordStart + header.labelOffset;
+    if (withLabel) info.label = readLabel(stream, info.labelStart);
     return info;
+}
+
+RecordInfo readRecordInfo(std::FILE* stream, std::int16_t recordIndex, bool withLabel) {
+    return readRecordInfoAt(stream, recordOffset(stream, recordIndex), withLabel);
+}
+
+std::vector<std::uint32_t> readRecordOffsets(std::FILE* stream) {
+    const std::int16_t count = readRecordCount(stream);
+    std::vector<std::uint32_t> offsets;
+    if (count <= 0) return offsets;
+    const std::size_t total = static_cast<std::size_t>(count);
+    offsets.reserve(total);
+    seekTo(stream, kHeaderBytes);
+    std::array<std::uint8_t, kEntriesPerBlock * kRecordEntryBytes> block;
+    while (offsets.size() < total) {
+        const std::size_t entries = std::min(kEntriesPerBlock, total - offsets.size());
+        readBytes(stream, block.data(), entries * kRecordEntryBytes);
+        for (std::size_t e = 0; e < entries; ++e) {
+            offsets.push_back(u32At(&block[e * kRecordEntryBytes]));
+        }
+    }
+    return offsets;
+}
+
+std::vector<RecordInfo> readAllRecordInfo(std::FILE* stream) {
+    const std::vector<std::uint32_t> offsets = readRecordOffsets(stream);
+    std::vector<RecordInfo> records;
+    records.reserve(offsets.size());
+    for (const std::uint32_t offset : offsets) {
+        records.push_back(readRecordInfoAt(stream, offset, true));
+    }
+    return records;
 }
 
 std::uint32_t storedRowBytes(std::int16_t bitsPerPixel, std::int32_t width) {

@@ -33,6 +33,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "database/RgbImage.h"
 
@@ -56,13 +57,15 @@ struct ImageRecordHeader {
 
 // What readRecordInfo tells of one record.
 struct RecordInfo {
-    std::string label;  // only when asked for
+    std::string label;        // only when asked for
+    std::uint64_t start = 0;  // the record's first byte
     std::int16_t width = 0;
     std::int16_t height = 0;
     std::int16_t bitsPerPixel = 1;  // 1 when headerSize < 28
     bool compressed = false;
     std::uint64_t pixelDataOffset = 0;  // record offset + pixelOffset, unwrapped
     std::uint32_t pixelSize = 0;
+    std::uint64_t labelStart = 0;  // record offset + labelOffset, unwrapped
 };
 
 // Reads the 28 header bytes at an absolute record offset.
@@ -71,9 +74,22 @@ ImageRecordHeader readImageRecordHeader(std::FILE* stream, std::uint64_t recordS
 // The record's fields; the label is read only when withLabel is set.
 RecordInfo readRecordInfo(std::FILE* stream, std::int16_t recordIndex, bool withLabel);
 
+// The same for the record that starts at an absolute offset.
+RecordInfo readRecordInfoAt(std::FILE* stream, std::uint64_t recordStart, bool withLabel);
+
+// Every record's fields and label in index order. The entry table is read
+// once, in one piece (at most 32767 entries), and each record where it lies,
+// so that a database whose records follow one another is read front to back
+// once instead of going back to the table for every record.
+std::vector<RecordInfo> readAllRecordInfo(std::FILE* stream);
+
+// The offsets of every record from the entry table, read in one piece; empty
+// when the record count is 0 or negative.
+std::vector<std::uint32_t> readRecordOffsets(std::FILE* stream);
+
 // Reads a label line at an absolute offset: at most 998 characters, up to and
-// including the first line feed, ending at the first zero byte; the first tab,
-// carriage return or line feed becomes a space.
+// including the first line feed, ending at the first zero byte (where reading
+// stops); the first tab, carriage return or line feed becomes a space.
 std::string readLabel(std::FILE* stream, std::uint64_t labelStart);
 
 // Bytes of one stored row of the given format and width (width >= 0).

@@ -4,26 +4,36 @@
 #include <vector>
 
 #include "database/ByteStream.h"
-#include "database/Container.h"
 #include "database/ImageRecord.h"
 #include "database/RunLengthCodec.h"
 
 namespace ferrovel {
 namespace {
 
-// True when decoding the record's rows would read past the end of the file.
-bool pixelDataCut(std::FILE* stream, const RecordInfo& info, std::uint64_t fileSize) {
-    const std::uint64_t rowBytes = storedRowBytes(info.bitsPerPixel, info.width);
-    const std::uint64_t total = rowBytes * static_cast<std::uint64_t>(info.height);
+std::uint64_t pixelDataBytes(const RecordInfo& record) {
+    // Rows of at most 64 KiB, at most 32767 of them: far from wrapping.
+    return std::uint64_t{storedRowBytes(record.bitsPerPixel, record.width)} *
+           static_cast<std::uint64_t>(std::max<std::int16_t>(record.height, 0));
+}
+
+// True when the header alone shows that the pixel rows cannot all be read:
+// raw rows that run past the end, or compressed data that starts there.
+bool pixelDataCutByHeader(const RecordInfo& record, std::uint64_t fileSize) {
+    const std::uint64_t total = pixelDataBytes(record);
     if (total == 0) return false;
-    if (!info.compressed) return info.pixelDataOffset + total > fileSize;
-    if (info.pixelDataOffset >= fileSize) return true;
-    seekTo(stream, info.pixelDataOffset);
+    if (!record.compressed) return record.pixelDataOffset + total > fileSize;
+    return record.pixelDataOffset >= fileSize;
+}
+
+// True when decoding the compressed rows would read past the end of the file.
+bool compressedDataCut(std::FILE* stream, const RecordInfo& record) {
+    const std::uint64_t rowBytes = storedRowBytes(record.bitsPerPixel, record.width);
+    if (rowBytes == 0 || record.height <= 0) return false;
+    seekTo(stream, record.pixelDataOffset);
     RunLengthDecoder decoder;
     beginDecode(decoder, stream);
-    std::vector<std::uint8_t> scratch(
-        static_cast<std::size_t>(std::max<std::uint64_t>(rowBytes, 1)));
-    for (std::int32_t y = 0; y < info.height && !decoder.sourceEnded; ++y) {
+    std::vector<std::uint8_t> scratch(static_cast<std::size_t>(rowBytes));
+    for (std::int32_t y = 0; y < record.height && !decoder.sourceEnded; ++y) {
         decodeBytes(decoder, scratch.data(), scratch.size());
     }
     endDecode(decoder);
@@ -32,16 +42,24 @@ bool pixelDataCut(std::FILE* stream, const RecordInfo& info, std::uint64_t fileS
 
 }  // namespace
 
-RecordProblem checkRecord(std::FILE* stream, std::int16_t recordIndex, std::uint64_t fileSize) {
-    const std::uint64_t start = recordOffset(stream, recordIndex);
-    if (start >= fileSize) return RecordProblem::StartPastEnd;
-    if (start + kFullHeaderSize > fileSize) return RecordProblem::HeaderCut;
-    const ImageRecordHeader header = readImageRecordHeader(stream, start);
-    if (header.width < 0 || header.height < 0) return RecordProblem::NegativeSize;
-    const RecordInfo info = readRecordInfo(stream, recordIndex, false);
-    if (pixelDataCut(stream, info, fileSize)) return RecordProblem::PixelDataCut;
-    if (start + header.labelOffset >= fileSize) return RecordProblem::LabelPastEnd;
+RecordProblem checkRecordStructure(const RecordInfo& record, std::uint64_t fileSize) {
+    if (record.start >= fileSize) return RecordProblem::StartPastEnd;
+    if (record.start + kFullHeaderSize > fileSize) return RecordProblem::HeaderCut;
+    if (record.width < 0 || record.height < 0) return RecordProblem::NegativeSize;
+    if (pixelDataCutByHeader(record, fileSize)) return RecordProblem::PixelDataCut;
+    if (record.labelStart >= fileSize) return RecordProblem::LabelPastEnd;
     return RecordProblem::None;
+}
+
+RecordProblem checkRecord(std::FILE* stream, std::int16_t recordIndex, std::uint64_t fileSize,
+                          CheckDepth depth) {
+    const RecordInfo record = readRecordInfo(stream, recordIndex, false);
+    const RecordProblem problem = checkRecordStructure(record, fileSize);
+    // Cut pixel data is told before a label past the end, whichever depth found it.
+    const bool decode = depth == CheckDepth::Decode && record.compressed &&
+                        (problem == RecordProblem::None || problem == RecordProblem::LabelPastEnd);
+    if (decode && compressedDataCut(stream, record)) return RecordProblem::PixelDataCut;
+    return problem;
 }
 
 const char* recordProblemText(RecordProblem problem) {

@@ -120,6 +120,11 @@ TEST(Imagedb, ExportPrintsWhatItWrote) {
     EXPECT_EQ(run({"export", path, out, "--all", "numbered"}).out,
               "wrote image 0 to " + folder + "pic000.bmp\nwrote image 1 to " + folder +
                   "pic001.bmp\nwrote image 2 to " + folder + "pic002.bmp\n");
+    // Every image of a whole export is the file a single export of it gives.
+    for (const std::string index : {"0", "1", "2"}) {
+        EXPECT_EQ(run({"export", path, out, "--index", index}).status, kExitOk);
+        EXPECT_EQ(readFileBytes(folder + "pic00" + index + ".bmp"), readFileBytes(out)) << index;
+    }
     const ToolRun named = run({"export", path, out, "--all", "names"});
     EXPECT_EQ(named.status, kExitOk) << named.err;
     EXPECT_EQ(named.out, "wrote image 0 to " + folder + "Sunset.bmp\nwrote image 1 to " + folder +

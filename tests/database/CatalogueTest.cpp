@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
 #include "database/Catalogue.h"
@@ -129,6 +130,24 @@ TEST(Catalogue, ImagesSumTheirTilesAndLayersAndUnlabelledRecordsStandAlone) {
     ASSERT_EQ(composeImage(file.get(), 5, image), 0);
     EXPECT_EQ(image.width, 160);
     EXPECT_EQ(image.pixels, decodeRecord(file.get(), 10)->pixels);
+}
+
+TEST(Catalogue, RecordsAreFoundThroughTheTableWhereverTheyLie) {
+    // Records far apart and close together, listed by the table back to front.
+    const Records records = {labelled("Big", 16, 160, 160, 1), labelled("Tiny", 1, 8, 2, 2),
+                             labelled("Mid", 8, 60, 40, 3), labelled("Last", 1, 16, 1, 4)};
+    fixtures::Bytes bytes = fixtures::buildDatabase("Order", records);
+    for (std::size_t i = 0; i < 2; ++i) {
+        std::swap_ranges(bytes.begin() + 78 + 8 * static_cast<long>(i),
+                         bytes.begin() + 86 + 8 * static_cast<long>(i),
+                         bytes.begin() + 78 + 8 * static_cast<long>(3 - i));
+    }
+    EXPECT_EQ(
+        listed(testing::openScratch("order.pdb", bytes).get()),
+        (std::vector<std::string>{"Last: first 0, 1x1 tiles, 16x1, 1 bits, 1 layers, 4 bytes",
+                                  "Mid: first 1, 1x1 tiles, 60x40, 8 bits, 1 layers, 3 bytes",
+                                  "Tiny: first 2, 1x1 tiles, 8x2, 1 bits, 1 layers, 2 bytes",
+                                  "Big: first 3, 1x1 tiles, 160x160, 16 bits, 1 layers, 1 bytes"}));
 }
 
 TEST(CatalogueCompose, TilesAreCutAtTheImageEdge) {

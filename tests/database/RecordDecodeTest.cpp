@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "database/ImageRecord.h"
+#include "database/RecordCheck.h"
 #include "tests/database/DatabaseTestSupport.h"
 
 namespace ferrovel {
@@ -131,6 +132,43 @@ TEST(RecordDecode, ClippedDecodeKeepsTheTopLeftOfTheFullDecode) {
             "")
             << compressed;
         EXPECT_EQ(decodeRecordClipped(file.get(), 0, 100, 100)->pixels, full->pixels);
+    }
+}
+
+TEST(RecordCheck, TheStructureCheckReadsHeadersAloneAndTheDecodeCheckFindsCutRuns) {
+    // Record 0 starts at byte 88, its pixel data at 88 + 116: four 1-bit rows
+    // of 4 distinct bytes, compressed into one literal packet of 17 bytes.
+    constexpr std::size_t kPixels = 88 + 116, kWhole = SIZE_MAX;
+    using P = RecordProblem;
+    const struct {
+        bool compressed;
+        int width;
+        std::size_t fileBytes;
+        RecordProblem structure, decode;
+    } cases[] = {
+        {true, 32, kWhole, P::None, P::None},
+        {false, 32, 86, P::StartPastEnd, P::StartPastEnd},
+        {true, 32, 88 + 20, P::HeaderCut, P::HeaderCut},
+        {true, -5, kWhole, P::NegativeSize, P::NegativeSize},
+        {false, 32, kPixels + 8, P::PixelDataCut, P::PixelDataCut},
+        {true, 32, kPixels, P::PixelDataCut, P::PixelDataCut},      // starts at the end
+        {true, 32, kPixels + 3, P::LabelPastEnd, P::PixelDataCut},  // only a decode sees the cut
+        {false, 32, kPixels + 16, P::LabelPastEnd, P::LabelPastEnd},
+    };
+    Bytes rows(16);
+    for (std::size_t i = 0; i < rows.size(); ++i) rows[i] = static_cast<std::uint8_t>(i * 37 + 1);
+    const auto text = [](RecordProblem p) { return std::string(recordProblemText(p)); };
+    for (const auto& c : cases) {
+        Bytes bytes = fixtures::buildDatabase(
+            "Check", {makeRecord(1, c.width, 4, c.width > 0 ? rows : Bytes(), c.compressed)});
+        bytes.resize(std::min(c.fileBytes, bytes.size()));
+        const auto file = testing::openScratch("check.pdb", bytes);
+        // The walk over all records and the look-up by index check alike.
+        const RecordInfo walked = readAllRecordInfo(file.get()).at(0);
+        EXPECT_EQ(text(checkRecordStructure(walked, bytes.size())), text(c.structure));
+        EXPECT_EQ(text(checkRecord(file.get(), 0, bytes.size(), CheckDepth::Structure)),
+                  text(c.structure));
+        EXPECT_EQ(text(checkRecord(file.get(), 0, bytes.size())), text(c.decode)) << c.fileBytes;
     }
 }
 
