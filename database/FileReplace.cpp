@@ -25,6 +25,8 @@ namespace {
 // database for milliseconds, so a few seconds of retries ride them out.
 constexpr int kReplaceAttempts = 300;
 constexpr DWORD kRetryPauseMs = 10;
+// A lock file is refused only for the moment its last holder closes it.
+constexpr int kLockOpenAttempts = 100;
 
 std::wstring wide(const std::string& path) {
     const int chars = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
@@ -83,7 +85,7 @@ bool lockWriters(const std::string& lockPath, WriterLock& lock) {
             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
             FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
         if (file == INVALID_HANDLE_VALUE) {
-            if (!isPassingFailure(GetLastError()) || attempt >= kReplaceAttempts) return false;
+            if (!isPassingFailure(GetLastError()) || attempt >= kLockOpenAttempts) return false;
             Sleep(kRetryPauseMs);
             continue;
         }
@@ -135,6 +137,9 @@ bool replaceFile(const std::string& source, const std::string& target) {
     const std::wstring from = wide(source), to = wide(target);
     // Hidden, system and archive marks belong to the database, not to one copy of it.
     const DWORD attributes = GetFileAttributesW(to.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return false;  // no file replaces a folder, however long it waits
+    }
     if (attributes != INVALID_FILE_ATTRIBUTES) {
         SetFileAttributesW(from.c_str(), attributes & ~DWORD{FILE_ATTRIBUTE_READONLY});
     }
