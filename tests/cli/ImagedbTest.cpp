@@ -148,25 +148,18 @@ TEST(Imagedb, RefusesFilesThatAreNotSoundDatabases) {
     EXPECT_EQ(readFileBytes(junk), Bytes(100, 'j'));
     EXPECT_EQ(run({"info", scratchPath("no-such.pdb")}).status, kExitFailed);
 
-    // Record 0 starts far past the end, record 1 has a negative width and
-    // record 2's pixel rows are cut off by the end of the file.
-    std::vector<fixtures::FixtureRecord> records(3);
-    for (auto& record : records) {
-        record.label = "#(0,0) - 160x160 Broken";
-        record.rows = Bytes(320 * 160, 0x12);
-    }
-    records[1].width = -5;
-    Bytes bytes = fixtures::buildDatabase("Broken", records);
+    // Record 0 starts far past the end and the last record's pixel rows are
+    // cut off by the end of the file; what can be read is still read.
+    Bytes bytes = readFileBytes(toolDatabase());
     bytes[78] = 0x7F;  // high byte of the first record entry's offset
     bytes.resize(bytes.size() - 1000);
     const std::string broken = testing::writeScratchFile("broken.pdb", bytes);
     for (const char* line : {"info DB", "list DB --json", "export DB OUT --all numbered"}) {
         const ToolRun r = run(words(line, broken, scratchPath("broken.bmp")));
-        const std::string& err = r.err;
         EXPECT_EQ(r.status, kExitFailed) << line;
-        EXPECT_NE(err.find("record 0 starts past the end of the file"), std::string::npos) << err;
-        EXPECT_NE(err.find("record 1 has a negative width or height"), std::string::npos) << err;
-        EXPECT_NE(err.find("record 2 its pixel data run past the end"), std::string::npos) << err;
+        const std::string at = "imagedb: " + broken + ": record ";
+        EXPECT_EQ(r.err, at + "0 starts past the end of the file\n" + at +
+                             "3 its pixel data run past the end of the file\n");
     }
 }
 
