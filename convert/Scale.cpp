@@ -1,9 +1,16 @@
 #include "convert/Scale.h"
 
+#include <cfloat>
 #include <cmath>
 #include <new>
 
 #include "database/SizeMath.h"
+
+// Every platform must store the same bytes for an import, which holds only
+// when each step rounds to its declared type (SSE2 on 32-bit x86, not x87).
+#if FLT_EVAL_METHOD != 0
+#error "floating point is evaluated in a wider type than declared"
+#endif
 
 namespace ferrovel {
 namespace {
