@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "database/ByteStream.h"
+#include "database/TextEncoding.h"
 #include "database/WorkFile.h"
 
 namespace ferrovel {
@@ -116,7 +117,8 @@ std::string pathBaseName(const std::string& path) {
 
 DatabaseHeader newDatabaseHeader(const std::string& path) {
     DatabaseHeader header;
-    const std::string base = pathBaseName(path);
+    // The name the handheld shows, in its own character set.
+    const std::string base = utf8ToHandheld(pathBaseName(path));
     const std::size_t chars = std::min(base.size(), kMaxDatabaseNameChars);
     std::memcpy(header.name.data(), base.data(), chars);
     header.attributes = kBackupAttribute;

@@ -17,6 +17,8 @@
 
 #include <vector>
 
+#include "database/TextEncoding.h"
+
 namespace ferrovel {
 #ifdef _WIN32
 namespace {
@@ -28,13 +30,9 @@ constexpr DWORD kRetryPauseMs = 10;
 // A lock file is refused only for the moment its last holder closes it.
 constexpr int kLockOpenAttempts = 100;
 
+// Paths are UTF-8, whatever code page the process runs under.
 std::wstring wide(const std::string& path) {
-    const int chars = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-    if (chars <= 0) return std::wstring();
-    std::wstring out(static_cast<std::size_t>(chars), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, out.data(), chars);
-    out.resize(static_cast<std::size_t>(chars - 1));
-    return out;
+    return toWide(path);
 }
 
 bool isPassingFailure(DWORD error) {

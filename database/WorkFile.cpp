@@ -6,6 +6,7 @@
 
 #include "database/ByteStream.h"
 #include "database/Container.h"
+#include "database/FileOpen.h"
 #include "database/FileReplace.h"
 
 namespace ferrovel {
@@ -89,7 +90,7 @@ Match compareWithWork(std::FILE* database, std::FILE* work) {
 }
 
 bool isDatabaseFile(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = openFile(path, "rb");
     if (!file) return false;
     const bool database = isImageDatabase(file);
     std::fclose(file);
@@ -102,8 +103,8 @@ WorkFileState stateOf(const std::string& database, const std::string& work) {
                                                         : WorkFileState::None;
     }
     if (!fileExists(database)) return WorkFileState::LastCopy;
-    std::FILE* databaseFile = std::fopen(database.c_str(), "rb");
-    std::FILE* workFile = std::fopen(work.c_str(), "rb");
+    std::FILE* databaseFile = openFile(database, "rb");
+    std::FILE* workFile = openFile(work, "rb");
     Match match = Match::Unrelated;
     if (databaseFile && workFile) match = compareWithWork(databaseFile, workFile);
     if (databaseFile) std::fclose(databaseFile);
@@ -155,7 +156,7 @@ std::int16_t rewriteLocked(const std::string& database, RewriteMode mode, Databa
         return kAppendWorkFileUnreadable;
     }
     if (!settleWorkFile(database, work, state, report)) return kAppendWorkFileUnreadable;
-    std::FILE* current = faultAt() ? nullptr : std::fopen(database.c_str(), "rb");
+    std::FILE* current = faultAt() ? nullptr : openFile(database, "rb");
     if (!current && (mode == RewriteMode::ExistingDatabase || fileExists(database))) {
         return kAppendWorkFileUnreadable;
     }

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "database/FileOpen.h"
+
 namespace ferrovel {
 namespace {
 
@@ -29,6 +31,10 @@ bool standsAt(std::span<const std::uint8_t> list, std::size_t at, const std::str
            (text.empty() || std::memcmp(list.data() + at, text.data(), text.size()) == 0);
 }
 
+bool isContinuationByte(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
+
 bool isAsciiLetterOrDigit(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
 }
@@ -38,7 +44,7 @@ bool isAsciiLetterOrDigit(char c) {
 std::int16_t readUserList(const std::string& path, std::vector<std::uint8_t>& bytes,
                           std::size_t maxBytes) {
     bytes.clear();
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = openFile(path, "rb");
     if (!file) return kUserListUnreadable;
     // Read in chunks rather than trusting a size from the file system: the
     // 32-bit ftell of the Windows build cannot tell a file over 2 GiB.
@@ -114,10 +120,13 @@ std::string cleanInstallBaseName(const std::string& baseName) {
     std::string cleaned = baseName;
     if (!cleaned.empty() && cleaned.front() == '"') cleaned.erase(0, 1);
     if (!cleaned.empty() && cleaned.back() == '"') cleaned.pop_back();
-    for (char& c : cleaned) {
-        if (!isAsciiLetterOrDigit(c)) c = '_';
+    std::string out;
+    for (char c : cleaned) {
+        // A character of several UTF-8 bytes becomes one "_".
+        if (isContinuationByte(c)) continue;
+        out.push_back(isAsciiLetterOrDigit(c) ? c : '_');
     }
-    return cleaned;
+    return out;
 }
 
 std::string buildInstallTarget(const std::vector<PalmUser>& users, const std::string& userName,

@@ -67,9 +67,9 @@ std::string installMarkPath(std::int32_t userNumber);
 // The database's file name without folder, drive and last extension.
 std::string databaseBaseName(const std::string& databasePath);
 
-// One leading and then one trailing double quote dropped, and every byte
-// that is not an ASCII letter or digit made "_": "My Paint (2)" gives
-// "My_Paint__2_".
+// One leading and then one trailing double quote dropped, and every
+// character (of the UTF-8 name) that is not an ASCII letter or digit made
+// "_": "My Paint (2)" gives "My_Paint__2_".
 std::string cleanInstallBaseName(const std::string& baseName);
 
 // Where the database goes: the install folder of the first user called

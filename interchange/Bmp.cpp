@@ -7,6 +7,7 @@
 #include <new>
 
 #include "database/ByteStream.h"
+#include "database/FileOpen.h"
 #include "database/SizeMath.h"
 
 namespace ferrovel {
@@ -142,7 +143,7 @@ void readPixelRows(std::FILE* file, const BmpHeader& header, const BmpPalette& p
 
 BmpReadResult readBmp(const std::string& path) {
     BmpReadResult result;
-    FileCloser closer{std::fopen(path.c_str(), "rb")};
+    FileCloser closer{openFile(path, "rb")};
     std::FILE* file = closer.file;
     if (!file) return {kBmpOpenFailed, 0, {}};
     const std::uint8_t b = readU8(file);
@@ -178,7 +179,7 @@ std::int16_t writeBmp(const std::string& path, const RgbImage& picture) {
     if (picture.pixels.size() <
         static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3)
         return kBmpWriteFailed;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::FILE* file = openFile(path, "wb");
     if (!file) return kBmpWriteOpenFailed;
     const std::uint32_t stride = (3u * static_cast<std::uint32_t>(width) + 3) / 4 * 4;
     writeU8(file, 'B');

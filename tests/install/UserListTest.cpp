@@ -108,7 +108,7 @@ TEST(InstallTarget, BaseNamesAreCleanedIntoTheFirstInstallFolderOfTheName) {
     EXPECT_EQ(cleanInstallBaseName("My Paint (2)"), "My_Paint__2_");
     EXPECT_EQ(cleanInstallBaseName("abcXYZ019"), "abcXYZ019");
     EXPECT_EQ(cleanInstallBaseName("\"\"two.\"\""), "_two__");  // one quote at each end
-    EXPECT_EQ(cleanInstallBaseName("caf\xE9-\x01"), "caf___");
+    EXPECT_EQ(cleanInstallBaseName("caf\xC3\xA9 \xE5\x86\x99\x01"), "caf____");  // é, 写
     const std::string longName(60, 'n'), longFolder = R"(C:\Palm\)" + std::string(70, 'u');
     const std::vector<PalmUser> users = {{"Carol", R"(C:\Palm\carol1\Install)"},
                                          {"Carol", R"(C:\Palm\carol2\Install)"},

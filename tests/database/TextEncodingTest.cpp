@@ -1,0 +1,49 @@
+// Labels in the handheld's character set against the program's UTF-8.
+#include "database/TextEncoding.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace ferrovel {
+namespace {
+
+TEST(TextEncoding, EveryHandheldByteConvertsAndComesBack) {
+    std::string all;
+    for (int byte = 1; byte < 256; ++byte) all.push_back(static_cast<char>(byte));
+    EXPECT_EQ(utf8ToHandheld(handheldToUtf8(all)), all);
+    struct Case {
+        const char* handheld;
+        const char* utf8;
+    };
+    for (const Case& c :
+         {Case{"caf\xE9", "caf\xC3\xA9"}, Case{"\x80", "\xE2\x82\xAC"}, Case{"\x9F", "\xC5\xB8"},
+          Case{"\x81", "\xC2\x81"}, Case{"\xFF", "\xC3\xBF"}}) {
+        EXPECT_EQ(handheldToUtf8(c.handheld), c.utf8) << c.handheld;
+        EXPECT_EQ(utf8ToHandheld(c.utf8), c.handheld) << c.handheld;
+    }
+}
+
+TEST(TextEncoding, WhatTheHandheldLacksBecomesAQuestionMark) {
+    struct Case {
+        const char* utf8;
+        const char* handheld;
+    };
+    for (const Case& c : {Case{"\xE5\x86\x99\xE7\x9C\x9F 1", "?? 1"},  // 写真 1
+                          Case{"\xF0\x9F\x98\x80", "?"},               // beyond the 16-bit plane
+                          Case{"\xC2\x80", "?"},                       // a C1 control 1252 lacks
+                          Case{"a\xC3", "a?"},                         // cut short
+                          Case{"\xC0\xAF", "??"},                      // overlong
+                          Case{"\xED\xA0\x80", "???"},                 // a surrogate
+                          Case{"\xA9x", "?x"}}) {                      // a stray continuation
+        EXPECT_EQ(utf8ToHandheld(c.utf8), c.handheld) << c.utf8;
+    }
+#ifdef _WIN32
+    const std::string photo = "\xE5\x86\x99\xE7\x9C\x9F 1.bmp";
+    EXPECT_EQ(toWide(photo), L"\u5199\u771F 1.bmp");
+    EXPECT_EQ(toUtf8(toWide(photo)), photo);
+#endif
+}
+
+}  // namespace
+}  // namespace ferrovel
