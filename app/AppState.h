@@ -21,8 +21,6 @@ inline constexpr const char* kNeedsImages =
     "Please create or load a non-empty Brushwick-format database file and select an\n"
     "image before choosing this operation.";
 inline constexpr std::size_t kMaxDatabasePathChars = 511;  // the path buffer holds 512 bytes
-inline constexpr std::size_t kMaxFileFieldChars =
-    259;  // the file dialogs' field, less its terminator
 
 struct AppState {
     HINSTANCE instance = nullptr;

@@ -7,6 +7,8 @@
 #include "database/ByteStream.h"
 #include "database/Catalogue.h"
 #include "database/Container.h"
+#include "database/FileOpen.h"
+#include "database/TextEncoding.h"
 #include "database/WorkFile.h"
 
 namespace ferrovel {
@@ -15,7 +17,7 @@ namespace {
 constexpr int kPreviewInset = 4;
 
 LRESULT listMessage(HWND main, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    return SendDlgItemMessageA(main, IDC_IMAGE_LIST, message, wParam, lParam);
+    return SendDlgItemMessageW(main, IDC_IMAGE_LIST, message, wParam, lParam);
 }
 
 void selectEntry(AppState& state, std::int16_t index) {
@@ -26,7 +28,7 @@ void selectEntry(AppState& state, std::int16_t index) {
 // Opens the database and checks it; a file that is no database is closed again.
 std::FILE* openValidDatabase(const std::string& path, int mode) {
     if (path.empty()) return nullptr;
-    std::FILE* database = std::fopen(path.c_str(), "rb");
+    std::FILE* database = openFile(path, "rb");
     if (database && !isImageDatabase(database)) {
         if (mode == kReload) {
             showMessage(kNotImageDatabaseText, kFileFormatErrorCaption, MB_OK | MB_ICONEXCLAMATION);
@@ -44,11 +46,12 @@ void reloadList(AppState& state, std::FILE* database) {
     const std::vector<CatalogueEntry> images = listCatalogue(database);
     const std::string details = databaseDetailsText(static_cast<std::int32_t>(fileSize), records,
                                                     static_cast<std::int16_t>(images.size()));
-    SetDlgItemTextA(state.mainWindow, IDC_DATABASE_DETAILS, details.c_str());
+    setDialogItemText(state.mainWindow, IDC_DATABASE_DETAILS, details);
     for (std::size_t i = 0; i < images.size(); ++i) {
-        // At an explicit position, so that list entry i is image i whatever the list's style.
-        listMessage(state.mainWindow, LB_INSERTSTRING, i,
-                    reinterpret_cast<LPARAM>(images[i].name.c_str()));
+        // Labels are in the handheld's character set. At an explicit
+        // position, so that list entry i is image i whatever the list's style.
+        const std::wstring name = toWide(handheldToUtf8(images[i].name));
+        listMessage(state.mainWindow, LB_INSERTSTRING, i, reinterpret_cast<LPARAM>(name.c_str()));
     }
     if (records != 0) selectEntry(state, 0);
 }
@@ -65,7 +68,7 @@ void drawSelectedImage(AppState& state, std::FILE* database, HDC dc, const RECT&
     if (selection < 0 || selection >= count) return;
     ImageInfo info;
     queryCatalogue(database, selection, CatalogueQuery{nullptr, nullptr, &info});
-    SetDlgItemTextA(state.mainWindow, IDC_IMAGE_DETAILS, imageDetailsText(info).c_str());
+    setDialogItemText(state.mainWindow, IDC_IMAGE_DETAILS, imageDetailsText(info));
     drawImageFitted(database, selection, dc, preview.left, preview.top,
                     preview.right - preview.left, preview.bottom - preview.top, preview.right,
                     preview.bottom);
@@ -103,7 +106,7 @@ std::int16_t refreshDatabaseView(AppState& state, const std::string& path, int m
         selectEntry(state, static_cast<std::int16_t>(count - 1));
     }
     if (mode == kReload && !path.empty() && inspectWorkFile(path) == WorkFileState::LastCopy) {
-        showMessage(lastCopyFoundText(workFilePath(path)).c_str(), kMessageCaption);
+        showMessage(lastCopyFoundText(workFilePath(path)), kMessageCaption);
     }
     std::FILE* database = openValidDatabase(path, mode);
     if (database && mode == kReload) reloadList(state, database);

@@ -2,10 +2,6 @@
 
 #include <windows.h>
 
-#include <commdlg.h>
-
-#include <vector>
-
 #include "app/Export.h"
 #include "app/WinUtil.h"
 #include "app/resource.h"
@@ -13,19 +9,17 @@
 namespace ferrovel {
 namespace {
 
-constexpr char kBitmapFilter[] = "Windows Bitmaps (*.bmp)\0*.bmp\0All Files (*.*)\0*.*\0";
-
 INT_PTR CALLBACK exportModeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
-            SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
+            SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
             return TRUE;
         case WM_CLOSE:
             // The close command keeps the mode of the previous export.
             EndDialog(dialog, 0);
             return TRUE;
         case WM_COMMAND: {
-            auto* mode = reinterpret_cast<std::int16_t*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+            auto* mode = reinterpret_cast<std::int16_t*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
             switch (LOWORD(wParam)) {
                 case IDC_EXPORT_SINGLE:
                     *mode = kExportSelected;
@@ -51,7 +45,7 @@ INT_PTR CALLBACK exportModeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 }
 
 void showTitle(void* context, const std::string& path) {
-    SetWindowTextA(static_cast<AppState*>(context)->mainWindow, path.c_str());
+    setWindowText(static_cast<AppState*>(context)->mainWindow, path);
 }
 
 void showExportMessage(void*, const char* text) {
@@ -60,13 +54,11 @@ void showExportMessage(void*, const char* text) {
 
 // Asks for the file name; false when cancelled.
 bool askExportFileName(AppState& state) {
-    std::vector<char> field(kMaxFileFieldChars + 1, '\0');
-    state.exportFileName.copy(field.data(), kMaxFileFieldChars);
-    OPENFILENAMEA dialog = fileDialogFields(state.mainWindow, kBitmapFilter, field,
-                                            exportSaveTitle(state.exportMode), "bmp");
-    if (!GetSaveFileNameA(&dialog)) return false;
-    state.exportFileName = field.data();
-    return true;
+    const std::optional<std::string> chosen =
+        chooseFile(state.mainWindow, FileDialog::Save, kBitmapFilter,
+                   exportSaveTitle(state.exportMode), L"bmp", state.exportFileName);
+    if (chosen) state.exportFileName = *chosen;
+    return chosen.has_value();
 }
 
 }  // namespace
@@ -78,13 +70,13 @@ const char* exportSaveTitle(std::int16_t mode) {
 }
 
 void showExportModeDialog(AppState& state) {
-    DialogBoxParamA(state.instance, MAKEINTRESOURCEA(IDD_EXPORT), state.mainWindow, exportModeProc,
+    DialogBoxParamW(state.instance, MAKEINTRESOURCEW(IDD_EXPORT), state.mainWindow, exportModeProc,
                     reinterpret_cast<LPARAM>(&state.exportMode));
 }
 
 void exportCommand(AppState& state) {
     const LRESULT entries =
-        SendDlgItemMessageA(state.mainWindow, IDC_IMAGE_LIST, LB_GETCOUNT, 0, 0);
+        SendDlgItemMessageW(state.mainWindow, IDC_IMAGE_LIST, LB_GETCOUNT, 0, 0);
     if (state.currentDatabasePath.empty() || entries <= 0) {
         showMessage(kNeedsImages, kMessageCaption);
         return;
@@ -101,7 +93,7 @@ void exportCommand(AppState& state) {
                                 static_cast<std::int16_t>(entries), state.selectedImage};
     exportImages(request, hooks);
     SetCursor(state.arrowCursor);
-    SetWindowTextA(state.mainWindow, kAppTitle);
+    setWindowText(state.mainWindow, kAppTitle);
 }
 
 }  // namespace ferrovel

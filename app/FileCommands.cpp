@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <commdlg.h>
-
 #include <cstdio>
 #include <optional>
 #include <vector>
@@ -18,26 +16,22 @@
 namespace ferrovel {
 namespace {
 
-constexpr char kDatabaseFilter[] = "PalmOS Databases (*.pdb)\0*.pdb\0All Files (*.*)\0*.*\0";
+constexpr wchar_t kDatabaseFilter[] = L"PalmOS Databases (*.pdb)\0*.pdb\0All Files (*.*)\0*.*\0";
 constexpr DWORD kPathValueBytes = 512;
 
-// The file field of the common dialogs: 260 characters with the terminator.
-struct FileField {
-    std::vector<char> text = std::vector<char>(kMaxFileFieldChars + 1, '\0');
-    explicit FileField(const std::string& start) { start.copy(text.data(), kMaxFileFieldChars); }
-    std::string value() const { return std::string(text.data()); }
-};
-
-OPENFILENAMEA databaseDialog(HWND owner, FileField& field, const char* title) {
-    return fileDialogFields(owner, kDatabaseFilter, field.text, title, "pdb");
+std::optional<std::string> chooseDatabase(HWND owner, FileDialog kind, std::string_view title,
+                                          const std::string& start) {
+    return chooseFile(owner, kind, kDatabaseFilter, title, L"pdb", start);
 }
 
+// The value is read with its full 512 bytes; the text ends at the stored
+// terminator, or after all 512 bytes when there is none.
 std::optional<std::string> readPathValue(const char* company, const char* product) {
     char path[300];
     std::snprintf(path, sizeof path, "%s\\%s\\%s\\%s\\%s", "Software", company, product, "Core",
                   "Path");
-    std::vector<char> folder(kPathValueBytes, '\0');
-    if (readRegistryValue(path, folder.data(), kPathValueBytes - 1) != 0) return std::nullopt;
+    std::vector<char> folder(kPathValueBytes + 1, '\0');
+    if (readRegistryValue(path, folder.data(), kPathValueBytes) != 0) return std::nullopt;
     return std::string(folder.data());
 }
 
@@ -59,10 +53,10 @@ void openDatabasePath(AppState& state, const std::string& path) {
 }
 
 std::int16_t newDatabaseCommand(AppState& state) {
-    FileField field(state.newDatabaseName);
-    OPENFILENAMEA dialog = databaseDialog(state.mainWindow, field, "Create New Database");
-    if (!GetSaveFileNameA(&dialog)) return -1;
-    state.newDatabaseName = field.value();
+    const std::optional<std::string> chosen = chooseDatabase(
+        state.mainWindow, FileDialog::Save, "Create New Database", state.newDatabaseName);
+    if (!chosen) return -1;
+    state.newDatabaseName = *chosen;
     if (createEmptyDatabase(state.newDatabaseName) != 0) {
         showMessage("Error creating database file.", "File I/O Error", MB_OK | MB_ICONEXCLAMATION);
         return -1;
@@ -75,10 +69,10 @@ std::int16_t loadDatabaseCommand(AppState& state) {
     const std::string start =
         loadStartText(state.currentDatabasePath,
                       state.currentDatabasePath.empty() ? palmDesktopFolder() : std::nullopt);
-    FileField field(start);
-    OPENFILENAMEA dialog = databaseDialog(state.mainWindow, field, "Load Database");
-    if (!GetOpenFileNameA(&dialog)) return -1;
-    openDatabasePath(state, field.value());
+    const std::optional<std::string> chosen =
+        chooseDatabase(state.mainWindow, FileDialog::Open, "Load Database", start);
+    if (!chosen) return -1;
+    openDatabasePath(state, *chosen);
     return 0;
 }
 

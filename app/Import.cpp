@@ -38,26 +38,26 @@ TargetSize fitProportions(TargetSize box, TargetSize picture) {
     return fitted;
 }
 
-Selection parseSelection(const std::string& text, std::size_t fileOffset) {
-    Selection selection;
-    if (fileOffset > text.size()) fileOffset = 0;
-    const std::string names = text.substr(fileOffset);
-    if (names.find(' ') == std::string::npos) {
-        selection.files.push_back({text, pathBaseName(text)});
-        return selection;
-    }
-    selection.severalFiles = true;
-    std::string folder = text.substr(0, fileOffset);
-    if (!folder.empty() && (folder.back() == ' ' || folder.back() == '\\')) folder.pop_back();
-    const bool needsSeparator = !folder.empty() && folder.back() != '\\' && folder.back() != '/';
-    std::size_t start = 0;
-    while (start < names.size()) {
-        const std::size_t end = std::min(names.find(' ', start), names.size());
-        if (end > start) {
-            const std::string name = names.substr(start, end - start);
-            selection.files.push_back({folder + (needsSeparator ? "\\" : "") + name, name});
-        }
+Selection parseSelection(std::string_view text) {
+    std::vector<std::string_view> parts;
+    for (std::size_t start = 0; start < text.size() && text[start] != '\0';) {
+        const std::size_t end = std::min(text.find('\0', start), text.size());
+        parts.push_back(text.substr(start, end - start));
         start = end + 1;
+    }
+    Selection selection;
+    if (parts.size() == 1) {
+        const std::string path(parts[0]);
+        selection.files.push_back({path, pathBaseName(path)});
+    } else if (parts.size() > 1) {
+        selection.severalFiles = true;
+        const std::string folder(parts[0]);
+        // A drive's root comes with its separator, any other folder without.
+        const bool separated = folder.ends_with('\\') || folder.ends_with('/');
+        for (std::size_t i = 1; i < parts.size(); ++i) {
+            const std::string name(parts[i]);
+            selection.files.push_back({folder + (separated ? "" : "\\") + name, name});
+        }
     }
     return selection;
 }

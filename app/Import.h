@@ -3,9 +3,9 @@
 // of an append.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace ferrovel {
@@ -36,11 +36,13 @@ struct Selection {
     bool severalFiles = false;
 };
 
-// Takes apart the text a multiple-selection open dialog returns: the folder
-// is the text before fileOffset (less one trailing separator or blank, which
-// covers both "C:\dir a.bmp b.bmp" and "C:\dir\a.bmp b.bmp"), the names follow
-// separated by blanks. Without a blank after fileOffset the text is one path.
-Selection parseSelection(const std::string& text, std::size_t fileOffset);
+// Takes apart what an Explorer-style open dialog with multiple selection
+// returns (in UTF-8, its zero characters kept): one path, or the folder
+// followed by the chosen names, each part ended by a zero character and the
+// list by a second one. Names are the files' long names and may hold
+// blanks; each of several files is proposed under its name as listed, a
+// single file under its name without folder and extension.
+Selection parseSelection(std::string_view text);
 
 // The message the user reads for an append status other than 0.
 const char* importStatusMessage(std::int16_t status);

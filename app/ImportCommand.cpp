@@ -7,62 +7,84 @@
 #include <vector>
 
 #include "app/DatabaseView.h"
-#include "app/Import.h"
 #include "app/ImportDialog.h"
 #include "app/ViewText.h"
 #include "app/WinUtil.h"
 #include "database/Append.h"
+#include "database/TextEncoding.h"
 #include "interchange/Bmp.h"
 
 namespace ferrovel {
 namespace {
 
 constexpr std::size_t kSelectionChars = 4999;
-constexpr char kBitmapFilter[] = "Windows Bitmaps (*.bmp)\0*.bmp\0All Files (*.*)\0*.*\0";
 
-// The size a picture is stored at, from the dialog or from Import All's choice.
-TargetSize targetFor(const ImportOptions& options, const BgrImage& picture) {
-    if (!options.importAll) return {options.targetWidth, options.targetHeight};
+// The size a later picture of an Import All batch is stored at: the chosen
+// preset, fitted to the picture's proportions when they were kept.
+TargetSize importAllTarget(const ImportOptions& options, const BgrImage& picture) {
     const TargetSize size{picture.width, picture.height};
     const TargetSize box =
         presetBox(options.sizePreset, size, {options.targetWidth, options.targetHeight});
     return options.keepProportions ? fitProportions(box, size) : box;
 }
 
+// Appends one picture with the options' format and adjustments; the user
+// reads about any failure. True when the picture went in.
+bool appendPicture(const std::string& databasePath, const BgrImage& picture,
+                   const std::string& name, TargetSize target, const ImportOptions& options) {
+    AppendOptions append;
+    append.name = name;
+    append.targetWidth = target.width;
+    append.targetHeight = target.height;
+    append.bits = options.formatBits;
+    append.dither = options.dither;
+    append.brightness = options.brightness;
+    append.contrast = options.contrast;
+    RewriteReport report;
+    const std::int16_t status = appendImage(databasePath, picture, append, &report);
+    if (report.restoredFromWork) {
+        showMessage(restoredFromWorkText(workFilePath(databasePath)), kImportCaption);
+    }
+    if (status != 0) showMessage(importStatusMessage(status), kImportCaption);
+    return status == 0;
+}
+
+// The selection of the open dialog: the part of the buffer before the two
+// zero characters that end it, in UTF-8.
+std::string selectionText(const std::vector<wchar_t>& buffer) {
+    std::size_t end = 0;
+    while (end + 1 < buffer.size() && (buffer[end] != L'\0' || buffer[end + 1] != L'\0')) ++end;
+    return toUtf8(std::wstring_view(buffer.data(), end));
+}
+
 }  // namespace
 
 std::int16_t importFiles(AppState& state, const std::string& databasePath,
-                         const std::string& selectionText, std::size_t fileOffset) {
-    const Selection selection = parseSelection(selectionText, fileOffset);
+                         const Selection& selection, bool* appendedAny) {
     ImportOptions& options = state.importOptions;
     options.importAll = 0;
+    if (appendedAny) *appendedAny = false;
     for (const SelectedFile& file : selection.files) {
         const BmpReadResult bitmap = readBmp(file.path);
         if (bitmap.status != 0) continue;  // not a bitmap we read: passed over in silence
-        SetWindowTextA(state.mainWindow, file.proposedName.c_str());
-        std::string name = file.proposedName;
+        setWindowText(state.mainWindow, file.proposedName);
+        // A picture whose dialog was shown is stored as that dialog left it,
+        // Import All's among them; only the later ones follow the preset.
+        TargetSize target;
+        std::string name;
         if (!options.importAll) {
-            const ImportDialogInput input{&bitmap.canvas, file.proposedName,
-                                          selection.severalFiles};
-            showImportDialog(state, input, options);
+            showImportDialog(state, {&bitmap.canvas, file.proposedName, selection.severalFiles},
+                             options);
+            target = {options.targetWidth, options.targetHeight};
             name = options.name;
+        } else {
+            target = importAllTarget(options, bitmap.canvas);
+            name = utf8ToHandheld(file.proposedName);
         }
-        const TargetSize target = targetFor(options, bitmap.canvas);
         if (target.width == 0 || target.height == 0) return -1;
-        AppendOptions append;
-        append.name = name;
-        append.targetWidth = target.width;
-        append.targetHeight = target.height;
-        append.bits = options.formatBits;
-        append.dither = options.dither;
-        append.brightness = options.brightness;
-        append.contrast = options.contrast;
-        RewriteReport report;
-        const std::int16_t status = appendImage(databasePath, bitmap.canvas, append, &report);
-        if (report.restoredFromWork) {
-            showMessage(restoredFromWorkText(workFilePath(databasePath)).c_str(), kImportCaption);
+        if (appendPicture(databasePath, bitmap.canvas, name, target, options) && appendedAny) {
+            *appendedAny = true;
         }
-        if (status != 0) showMessage(importStatusMessage(status), kImportCaption);
     }
     return 0;
 }
@@ -70,17 +92,21 @@ std::int16_t importFiles(AppState& state, const std::string& databasePath,
 void importCommand(AppState& state) {
     if (state.currentDatabasePath.empty())
         return void(showMessage(kNeedsDatabase, kMessageCaption));
-    std::vector<char> buffer(kSelectionChars + 1, '\0');
-    OPENFILENAMEA dialog = fileDialogFields(state.mainWindow, kBitmapFilter, buffer,
-                                            "Import one or more image(s)...", "bmp");
-    dialog.Flags = OFN_ALLOWMULTISELECT;
-    if (GetOpenFileNameA(&dialog)) {
-        if (importFiles(state, state.currentDatabasePath, buffer.data(), dialog.nFileOffset) == 0) {
+    std::vector<wchar_t> buffer(kSelectionChars + 1, L'\0');
+    OPENFILENAMEW dialog = fileDialogFields(state.mainWindow, kBitmapFilter, buffer,
+                                            L"Import one or more image(s)...", L"bmp");
+    // Explorer style: the names come whole, blanks and all, apart from the folder.
+    dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT;
+    if (GetOpenFileNameW(&dialog)) {
+        bool appended = false;
+        const Selection selection = parseSelection(selectionText(buffer));
+        // A cancelled batch keeps what it appended, and the list shows it.
+        if (importFiles(state, state.currentDatabasePath, selection, &appended) == 0 || appended) {
             refreshDatabaseView(state, state.currentDatabasePath, kReload);
             refreshDatabaseView(state, state.currentDatabasePath, kSelectLast);
         }
     }
-    SetWindowTextA(state.mainWindow, kAppTitle);
+    setWindowText(state.mainWindow, kAppTitle);
 }
 
 }  // namespace ferrovel

@@ -12,18 +12,20 @@
 #include "app/WinUtil.h"
 #include "app/resource.h"
 #include "database/Append.h"
+#include "database/TextEncoding.h"
 
 namespace ferrovel {
 namespace {
 
-constexpr const char* kFormatNames[] = {"1-bit (b & w)", "2-bit (4 grays)", "4-bit (16 grays)",
-                                        "8-bit (256 colors)", "16-bit (truecolor)"};
-constexpr const char* kSizeNames[] = {"Keep original size",
-                                      "Scale to fit 160x160 lores screen",
-                                      "Scale to fit 320x320 hires screen",
-                                      "Scale to fit 320x480 expanded screen",
-                                      "Scale to fit 480x320 landscape screen",
-                                      "Custom size"};
+constexpr const wchar_t* kFormatNames[] = {L"1-bit (b & w)", L"2-bit (4 grays)",
+                                           L"4-bit (16 grays)", L"8-bit (256 colors)",
+                                           L"16-bit (truecolor)"};
+constexpr const wchar_t* kSizeNames[] = {L"Keep original size",
+                                         L"Scale to fit 160x160 lores screen",
+                                         L"Scale to fit 320x320 hires screen",
+                                         L"Scale to fit 320x480 expanded screen",
+                                         L"Scale to fit 480x320 landscape screen",
+                                         L"Custom size"};
 constexpr std::int16_t kPresetBoxes[][2] = {{0, 0}, {160, 160}, {320, 320}, {320, 480}, {480, 320}};
 constexpr int kCustomSize = 5;
 constexpr int kPreviewInset = 4;
@@ -53,11 +55,11 @@ void writeSetting(const char* value, std::int16_t content) {
 }
 
 ImportDialogData* dataOf(HWND dialog) {
-    return reinterpret_cast<ImportDialogData*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+    return reinterpret_cast<ImportDialogData*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
 }
 
 LRESULT item(HWND dialog, int id, UINT message, WPARAM wParam = 0, LPARAM lParam = 0) {
-    return SendDlgItemMessageA(dialog, id, message, wParam, lParam);
+    return SendDlgItemMessageW(dialog, id, message, wParam, lParam);
 }
 
 bool isChecked(HWND dialog, int id) {
@@ -67,7 +69,7 @@ bool isChecked(HWND dialog, int id) {
 void setBoxNumber(HWND dialog, int id, std::int16_t value) {
     char text[16];
     std::snprintf(text, sizeof text, "%hd", value);
-    SetDlgItemTextA(dialog, id, text);
+    setDialogItemText(dialog, id, text);
 }
 
 void readBox(HWND dialog, int id, std::int16_t& field) {
@@ -85,14 +87,18 @@ RECT innerPreviewRect(HWND dialog) {
     return inner;
 }
 
-void fillList(HWND dialog, int id, const char* const* names, std::size_t count) {
+void fillList(HWND dialog, int id, const wchar_t* const* names, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i)
         item(dialog, id, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(names[i]));
 }
 
+// Range -100 to 100, thumb drawn at 0. A trackbar may keep its thumb where
+// the old range put the position (Wine's does, drawing 0 at the left end)
+// until the position itself changes: it moves to the end and back.
 void initSlider(HWND dialog, int id) {
     item(dialog, id, TBM_SETRANGEMIN, TRUE, static_cast<LPARAM>(-100));
     item(dialog, id, TBM_SETRANGEMAX, TRUE, 100);
+    item(dialog, id, TBM_SETPOS, FALSE, 100);
     item(dialog, id, TBM_SETPOS, TRUE, 0);
 }
 
@@ -109,7 +115,7 @@ void open(HWND dialog, ImportDialogData& data) {
     options.targetHeight = picture.height;
     setBoxNumber(dialog, IDC_IMPORT_WIDTH, picture.width);
     setBoxNumber(dialog, IDC_IMPORT_HEIGHT, picture.height);
-    SetDlgItemTextA(dialog, IDC_IMPORT_NAME, data.input->proposedName.c_str());
+    setDialogItemText(dialog, IDC_IMPORT_NAME, data.input->proposedName);
     fillList(dialog, IDC_IMPORT_SIZE, kSizeNames, std::size(kSizeNames));
     item(dialog, IDC_IMPORT_SIZE, CB_SETCURSEL, 0);
     fillList(dialog, IDC_IMPORT_FORMAT, kFormatNames, std::size(kFormatNames));
@@ -254,7 +260,9 @@ void confirm(HWND dialog, ImportDialogData& data, bool importAll) {
     writeSetting("ImportFormat", static_cast<std::int16_t>(format));
     writeSetting("ImportProportional", isChecked(dialog, IDC_IMPORT_PROPORTIONS) ? 1 : 0);
     writeSetting("ImportDither", isChecked(dialog, IDC_IMPORT_DITHER) ? 1 : 0);
-    options.name = dialogItemText(dialog, IDC_IMPORT_NAME).substr(0, kMaxImageNameChars);
+    // Stored in the handheld's character set; the limit counts stored bytes.
+    options.name =
+        utf8ToHandheld(dialogItemText(dialog, IDC_IMPORT_NAME)).substr(0, kMaxImageNameChars);
     options.sizePreset = static_cast<std::int16_t>(item(dialog, IDC_IMPORT_SIZE, CB_GETCURSEL));
     options.keepProportions = isChecked(dialog, IDC_IMPORT_PROPORTIONS) ? 1 : 0;
     EndDialog(dialog, 0);
@@ -306,7 +314,7 @@ INT_PTR CALLBACK importProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
     if (!data) return FALSE;
     switch (message) {
         case WM_INITDIALOG:
-            SetWindowLongPtrA(dialog, GWLP_USERDATA, lParam);
+            SetWindowLongPtrW(dialog, GWLP_USERDATA, lParam);
             open(dialog, *data);
             return TRUE;
         case WM_PAINT:
@@ -333,7 +341,7 @@ void showImportDialog(const AppState& state, const ImportDialogInput& input,
     ImportDialogData data;
     data.input = &input;
     data.options = &options;
-    DialogBoxParamA(state.instance, MAKEINTRESOURCEA(IDD_IMPORT), state.mainWindow, importProc,
+    DialogBoxParamW(state.instance, MAKEINTRESOURCEW(IDD_IMPORT), state.mainWindow, importProc,
                     reinterpret_cast<LPARAM>(&data));
 }
 

@@ -20,7 +20,7 @@ struct ImportOptions {
     std::int16_t dither = 1;
     std::int16_t contrast = 0;
     std::int16_t brightness = 0;
-    std::string name;  // at most 255 characters
+    std::string name;  // as stored: the handheld's character set, at most 255 bytes
     std::int16_t sizePreset = 0;
     std::int16_t keepProportions = 1;
     std::int16_t importAll = 0;

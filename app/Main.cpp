@@ -3,14 +3,30 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "app/AppState.h"
 #include "app/FileCommands.h"
 #include "app/MainWindow.h"
+#include "app/WinUtil.h"
 #include "app/resource.h"
+#include "database/TextEncoding.h"
+
+namespace {
+
+// The first argument, from the wide command line so that any file name
+// arrives whole; empty when there is none.
+std::string firstArgument() {
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    const std::string first = arguments && count > 1 ? ferrovel::toUtf8(arguments[1]) : "";
+    LocalFree(arguments);
+    return first;
+}
+
+}  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
@@ -21,9 +37,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     state.instance = instance;
     if (!ferrovel::createMainWindow(state, showCommand)) return 0;
     // One optional argument: a database to open as Load opens a chosen file.
-    if (__argc > 1) {
-        ferrovel::openDatabasePath(state, __argv[1]);
-        SetDlgItemTextA(state.mainWindow, IDC_DATABASE_PATH, state.currentDatabasePath.c_str());
+    const std::string database = firstArgument();
+    if (!database.empty()) {
+        ferrovel::openDatabasePath(state, database);
+        ferrovel::setDialogItemText(state.mainWindow, IDC_DATABASE_PATH, state.currentDatabasePath);
     }
     ferrovel::runMessageLoop(state);
     return 0;

@@ -39,16 +39,16 @@ constexpr const char* kAboutText =
     "support@ferrovel.example";
 
 AppState* stateOf(HWND window) {
-    return reinterpret_cast<AppState*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    return reinterpret_cast<AppState*>(GetWindowLongPtrW(window, GWLP_USERDATA));
 }
 
 bool hasImages(const AppState& state) {
     return !state.currentDatabasePath.empty() &&
-           SendDlgItemMessageA(state.mainWindow, IDC_IMAGE_LIST, LB_GETCOUNT, 0, 0) > 0;
+           SendDlgItemMessageW(state.mainWindow, IDC_IMAGE_LIST, LB_GETCOUNT, 0, 0) > 0;
 }
 
 void showDatabasePath(const AppState& state) {
-    SetDlgItemTextA(state.mainWindow, IDC_DATABASE_PATH, state.currentDatabasePath.c_str());
+    setDialogItemText(state.mainWindow, IDC_DATABASE_PATH, state.currentDatabasePath);
 }
 
 void runCommand(AppState& state, int id, int notification) {
@@ -74,7 +74,7 @@ void runCommand(AppState& state, int id, int notification) {
         case IDC_PRINT:
             if (!hasImages(state)) return void(showMessage(kNeedsImages, kMessageCaption));
             printCommand(state);
-            SetWindowTextA(state.mainWindow, kAppTitle);
+            setWindowText(state.mainWindow, kAppTitle);
             break;
         case IDC_INSTALL:
             if (!hasImages(state)) return void(showMessage(kNeedsImages, kMessageCaption));
@@ -114,10 +114,10 @@ INT_PTR CALLBACK mainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         case WM_INITDIALOG: {
             auto* state = reinterpret_cast<AppState*>(lParam);
             state->mainWindow = window;
-            SetWindowLongPtrA(window, GWLP_USERDATA, lParam);
-            HICON icon = LoadIconA(state->instance, MAKEINTRESOURCEA(IDI_APP));
-            SendMessageA(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
-            SendMessageA(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+            SetWindowLongPtrW(window, GWLP_USERDATA, lParam);
+            HICON icon = LoadIconW(state->instance, MAKEINTRESOURCEW(IDI_APP));
+            SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+            SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
             return TRUE;
         }
         case WM_CLOSE:
@@ -139,7 +139,7 @@ INT_PTR CALLBACK mainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 }  // namespace
 
 HWND createMainWindow(AppState& state, int showCommand) {
-    HWND window = CreateDialogParamA(state.instance, MAKEINTRESOURCEA(IDD_MAIN), nullptr, mainProc,
+    HWND window = CreateDialogParamW(state.instance, MAKEINTRESOURCEW(IDD_MAIN), nullptr, mainProc,
                                      reinterpret_cast<LPARAM>(&state));
     if (window) ShowWindow(window, showCommand);
     return window;
@@ -147,10 +147,11 @@ HWND createMainWindow(AppState& state, int showCommand) {
 
 int runMessageLoop(const AppState& state) {
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        if (IsDialogMessageA(state.mainWindow, &message)) continue;
+    // Wide messages: a typed character reaches the controls as it was typed.
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (IsDialogMessageW(state.mainWindow, &message)) continue;
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
     return static_cast<int>(message.wParam);
 }

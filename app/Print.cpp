@@ -6,8 +6,10 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/WinUtil.h"
 #include "app/resource.h"
 #include "database/Catalogue.h"
+#include "database/FileOpen.h"
 
 namespace ferrovel {
 namespace {
@@ -29,14 +31,14 @@ void drawProgress(HWND dialog) {
 // Lets the dialog take in a press of Cancel between two lines.
 void takePendingInput(HWND dialog) {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
             PostQuitMessage(static_cast<int>(message.wParam));
             return;
         }
-        if (IsDialogMessageA(dialog, &message)) continue;
+        if (IsDialogMessageW(dialog, &message)) continue;
         TranslateMessage(&message);
-        DispatchMessageA(&message);
+        DispatchMessageW(&message);
     }
 }
 
@@ -93,7 +95,7 @@ void printPage(HWND dialog) {
         return;
     }
     if (std::FILE* database =
-            job.databasePath.empty() ? nullptr : std::fopen(job.databasePath.c_str(), "rb")) {
+            job.databasePath.empty() ? nullptr : openFile(job.databasePath, "rb")) {
         RgbImage image;
         if (composeImage(database, job.imageIndex, image) == 0) printImage(dialog, image);
         std::fclose(database);
@@ -158,20 +160,22 @@ std::int16_t printCommand(AppState& state) {
     dialog.hwndOwner = state.mainWindow;
     dialog.Flags = PD_RETURNDC | PD_COLLATE;
     dialog.nCopies = 1;
-    if (!PrintDlgA(&dialog) || !dialog.hDC) return -1;
+    const bool chosen = PrintDlgA(&dialog) && dialog.hDC;
+    // The printer's settings come back whether or not a context did.
+    if (dialog.hDevMode) GlobalFree(dialog.hDevMode);
+    if (dialog.hDevNames) GlobalFree(dialog.hDevNames);
+    if (!chosen) return -1;
     SetCursor(state.waitCursor);
     EnableWindow(state.mainWindow, FALSE);
-    SetWindowTextA(state.mainWindow, kPrintingTitle);
+    setWindowText(state.mainWindow, kPrintingTitle);
     job = PrintJob{};
     job.printer = dialog.hDC;
     // Kept whole: a path cut short could name another file.
     job.databasePath = state.currentDatabasePath;
     job.imageIndex = state.selectedImage;
-    DialogBoxParamA(state.instance, MAKEINTRESOURCEA(IDD_PRINTING), state.mainWindow, printingProc,
+    DialogBoxParamW(state.instance, MAKEINTRESOURCEW(IDD_PRINTING), state.mainWindow, printingProc,
                     0);
     DeleteDC(dialog.hDC);
-    if (dialog.hDevMode) GlobalFree(dialog.hDevMode);
-    if (dialog.hDevNames) GlobalFree(dialog.hDevNames);
     EnableWindow(state.mainWindow, TRUE);
     SetCursor(state.arrowCursor);
     return 0;

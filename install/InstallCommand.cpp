@@ -8,6 +8,7 @@
 
 #include "app/WinUtil.h"
 #include "app/resource.h"
+#include "database/FileOpen.h"
 #include "database/FileReplace.h"
 #include "install/PalmDesktop.h"
 #include "install/UserList.h"
@@ -93,7 +94,7 @@ bool copyBytes(std::FILE* from, std::FILE* to) {
 // Fills the new copy with the database and closes it; true when every byte
 // is on stable storage.
 bool writeCopy(const std::string& source, std::FILE* copy) {
-    std::FILE* from = std::fopen(source.c_str(), "rb");
+    std::FILE* from = openFile(source, "rb");
     const bool copied = from && copyBytes(from, copy) && flushToDisk(copy);
     if (from) std::fclose(from);
     return std::fclose(copy) == 0 && copied;

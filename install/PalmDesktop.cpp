@@ -8,6 +8,7 @@
 #include "app/FileCommands.h"
 #include "app/Registry.h"
 #include "app/WinUtil.h"
+#include "database/TextEncoding.h"
 
 namespace ferrovel {
 namespace {
@@ -45,9 +46,10 @@ std::string userListPath(const PalmDesktop& desktop) {
     return desktop.palmFolder + "\\users.dat";
 }
 
-bool isUserFolder(const WIN32_FIND_DATAA& entry) {
-    const std::string name = entry.cFileName;
-    return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && name != "." && name != "..";
+bool isUserFolder(const WIN32_FIND_DATAW& entry) {
+    const std::wstring_view name = entry.cFileName;
+    return (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && name != L"." &&
+           name != L"..";
 }
 
 // Appends the folder's user when it has the install subfolder.
@@ -56,7 +58,7 @@ void addUserOf(PalmDesktop& desktop, const std::string& folder,
     const std::string install =
         desktop.palmFolder + "\\" + folder + "\\" + desktop.installFolderName;
     if (install.size() > kMaxScanPathChars) return;
-    if (GetFileAttributesA(install.c_str()) == INVALID_FILE_ATTRIBUTES) return;
+    if (GetFileAttributesW(toWide(install).c_str()) == INVALID_FILE_ATTRIBUTES) return;
     desktop.users.push_back(PalmUser{lookUpUserName(userList, folder), install});
 }
 
@@ -64,15 +66,15 @@ void addUserOf(PalmDesktop& desktop, const std::string& folder,
 void scanUserFolders(PalmDesktop& desktop) {
     const std::string pattern = desktop.palmFolder + "\\*";
     if (pattern.size() > kMaxScanPathChars) return;
-    WIN32_FIND_DATAA entry{};
-    HANDLE find = FindFirstFileA(pattern.c_str(), &entry);
+    WIN32_FIND_DATAW entry{};
+    HANDLE find = FindFirstFileW(toWide(pattern).c_str(), &entry);
     if (find == INVALID_HANDLE_VALUE) return;
     // An unreadable list leaves it empty, and every user is named by its folder.
     std::vector<std::uint8_t> userList;
     readUserList(userListPath(desktop), userList);
     do {
-        if (isUserFolder(entry)) addUserOf(desktop, entry.cFileName, userList);
-    } while (desktop.users.size() < kMaxPalmUsers && FindNextFileA(find, &entry));
+        if (isUserFolder(entry)) addUserOf(desktop, toUtf8(entry.cFileName), userList);
+    } while (desktop.users.size() < kMaxPalmUsers && FindNextFileW(find, &entry));
     FindClose(find);
 }
 

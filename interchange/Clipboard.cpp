@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <span>
 
 #include "app/DatabaseView.h"
@@ -12,6 +11,9 @@
 #include "app/WinUtil.h"
 #include "app/resource.h"
 #include "database/ByteStream.h"
+#include "database/FileOpen.h"
+#include "database/FileReplace.h"
+#include "database/TextEncoding.h"
 #include "interchange/DibBlock.h"
 
 namespace ferrovel {
@@ -24,15 +26,15 @@ constexpr const char* kClipboardBusy =
 
 // True when a file of that name can be written in the current directory. A
 // file that was not there before is not left behind.
-bool currentDirectoryTakes(const char* name) {
-    if (std::FILE* existing = std::fopen(name, "r+b")) {
+bool currentDirectoryTakes(const std::string& name) {
+    if (std::FILE* existing = openFile(name, "r+b")) {
         std::fclose(existing);
         return true;
     }
-    std::FILE* created = std::fopen(name, "wb");
+    std::FILE* created = openFile(name, "wb");
     if (!created) return false;
     std::fclose(created);
-    std::remove(name);
+    removeFile(name);
     return true;
 }
 
@@ -40,15 +42,15 @@ bool currentDirectoryTakes(const char* name) {
 // when the current directory takes no files (a program folder, a CD).
 std::string workFilePath() {
     if (currentDirectoryTakes(kWorkFileName)) return kWorkFileName;
-    char folder[MAX_PATH + 1] = {};
-    const DWORD length = GetTempPathA(sizeof folder, folder);
+    wchar_t folder[MAX_PATH + 1] = {};
+    const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
     if (length == 0 || length > MAX_PATH) return kWorkFileName;
-    return std::string(folder, length) + kWorkFileName;
+    return toUtf8(std::wstring_view(folder, length)) + kWorkFileName;
 }
 
 // The title names the work file, wherever it lies.
 void showWorkFileTitle(void* context, const std::string&) {
-    SetWindowTextA(static_cast<AppState*>(context)->mainWindow, kWorkFileName);
+    setWindowText(static_cast<AppState*>(context)->mainWindow, kWorkFileName);
 }
 
 void showExportMessage(void*, const char* text) {
@@ -58,7 +60,7 @@ void showExportMessage(void*, const char* text) {
 // Puts the bitmap file at path, less its file header, on the clipboard as
 // CF_DIB. The block is the file's size, so 14 zero bytes follow the rows.
 void putFileOnClipboard(HWND owner, const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = openFile(path, "rb");
     if (!file) return;
     const std::int64_t size = streamSize(file);
     HGLOBAL block = nullptr;
@@ -89,13 +91,13 @@ void putFileOnClipboard(HWND owner, const std::string& path) {
 // empty string when it cannot be written.
 std::string writeWorkFile(const DibFileHeader& header, std::span<const std::uint8_t> block) {
     const std::string path = workFilePath();
-    std::FILE* file = std::fopen(path.c_str(), "wb");
+    std::FILE* file = openFile(path, "wb");
     if (!file) return {};
     std::fwrite(header.bytes.data(), 1, header.bytes.size(), file);
     std::fwrite(block.data(), 1, block.size(), file);
     const bool failed = std::ferror(file) != 0;
     if (std::fclose(file) != 0 || failed) {
-        std::remove(path.c_str());
+        removeFile(path);
         return {};
     }
     return path;
@@ -104,22 +106,19 @@ std::string writeWorkFile(const DibFileHeader& header, std::span<const std::uint
 // Imports the work file; on success the view shows the new image and the
 // work file goes. A cancelled import keeps both as they are.
 void importWorkFile(AppState& state, const std::string& path) {
-    // The selection's folder ends where the file name begins, so that a
-    // temporary folder with spaces in its name stays one path.
-    const std::size_t nameOffset = path.size() - std::strlen(kWorkFileName);
-    if (importFiles(state, state.currentDatabasePath, path, nameOffset) == 0) {
+    if (importFiles(state, state.currentDatabasePath, parseSelection(path)) == 0) {
         refreshDatabaseView(state, state.currentDatabasePath, kReload);
         refreshDatabaseView(state, state.currentDatabasePath, kSelectLast);
-        std::remove(path.c_str());
+        removeFile(path);
     }
-    SetWindowTextA(state.mainWindow, kAppTitle);
+    setWindowText(state.mainWindow, kAppTitle);
 }
 
 }  // namespace
 
 void copyToClipboard(AppState& state) {
     const LRESULT entries =
-        SendDlgItemMessageA(state.mainWindow, IDC_IMAGE_LIST, LB_GETCOUNT, 0, 0);
+        SendDlgItemMessageW(state.mainWindow, IDC_IMAGE_LIST, LB_GETCOUNT, 0, 0);
     if (state.currentDatabasePath.empty() || entries <= 0)
         return void(showMessage(kNeedsImages, kMessageCaption));
     const std::string path = workFilePath();
@@ -131,9 +130,9 @@ void copyToClipboard(AppState& state) {
                                 static_cast<std::int16_t>(entries), state.selectedImage};
     if (exportImages(request, hooks) == 0) {
         putFileOnClipboard(state.mainWindow, path);
-        std::remove(path.c_str());
+        removeFile(path);
     }
-    SetWindowTextA(state.mainWindow, kAppTitle);
+    setWindowText(state.mainWindow, kAppTitle);
 }
 
 void pasteFromClipboard(AppState& state) {

@@ -17,24 +17,19 @@ std::vector<std::string> paths(const Selection& selection) {
     return out;
 }
 
-TEST(ImportSelection, FolderFromTheFileOffsetInEveryForm) {
+TEST(ImportSelection, OnePathOrAFolderFollowedByItsNames) {
     using V = std::vector<std::string>;
+    using namespace std::string_literals;
     // One file: the whole text, named without folder and extension.
-    EXPECT_EQ(paths(parseSelection("C:\\my pics\\Sunset.bmp", 11)),
-              V{"C:\\my pics\\Sunset.bmp|Sunset"});
-    // Windows joins folder and names with blanks, Wine with a separator first.
-    EXPECT_EQ(paths(parseSelection("C:\\dir a.bmp b.bmp", 7)),
-              (V{"C:\\dir\\a.bmp|a.bmp", "C:\\dir\\b.bmp|b.bmp"}));
-    EXPECT_EQ(paths(parseSelection("C:\\dir\\a.bmp b.bmp", 7)),
-              (V{"C:\\dir\\a.bmp|a.bmp", "C:\\dir\\b.bmp|b.bmp"}));
-    EXPECT_EQ(paths(parseSelection("C:\\my dir\\a.bmp b.bmp", 10)),
-              (V{"C:\\my dir\\a.bmp|a.bmp", "C:\\my dir\\b.bmp|b.bmp"}));
-    EXPECT_EQ(paths(parseSelection("C:\\ a.bmp b.bmp", 4)),
+    EXPECT_EQ(paths(parseSelection("C:\\my pics\\a b.bmp\0\0"s)), V{"C:\\my pics\\a b.bmp|a b"});
+    EXPECT_EQ(paths(parseSelection("ClipboardImage.BMP")), V{"ClipboardImage.BMP|ClipboardImage"});
+    EXPECT_FALSE(parseSelection("ClipboardImage.BMP").severalFiles);
+    // Several: long names, blanks and all, each named as listed.
+    const Selection several = parseSelection("C:\\写真\0a b.bmp\0写真 1.bmp\0\0"s);
+    EXPECT_TRUE(several.severalFiles);
+    EXPECT_EQ(paths(several), (V{"C:\\写真\\a b.bmp|a b.bmp", "C:\\写真\\写真 1.bmp|写真 1.bmp"}));
+    EXPECT_EQ(paths(parseSelection("C:\\\0a.bmp\0b.bmp\0\0"s)),  // a drive's root
               (V{"C:\\a.bmp|a.bmp", "C:\\b.bmp|b.bmp"}));
-    EXPECT_TRUE(parseSelection("C:\\dir a.bmp b.bmp", 7).severalFiles);
-    EXPECT_FALSE(parseSelection("ClipboardImage.BMP", 0).severalFiles);
-    EXPECT_EQ(paths(parseSelection("ClipboardImage.BMP", 0)),
-              V{"ClipboardImage.BMP|ClipboardImage"});
 }
 
 TEST(ImportSizes, PresetsProportionsAndBoxNumbers) {

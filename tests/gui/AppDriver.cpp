@@ -156,12 +156,25 @@ std::string AppDriver::fileDialogField(HWND dialog) {
     return textOf(fileNameField(dialog));
 }
 
+void AppDriver::typeFileName(HWND dialog, const std::string& text) {
+    SendMessageA(fileNameField(dialog), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
 bool AppDriver::answerFileDialog(HWND dialog, const std::string& path) {
-    HWND field = fileNameField(dialog);
-    if (!field) return false;
-    SendMessageA(field, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(path.c_str()));
+    if (!fileNameField(dialog)) return false;
+    typeFileName(dialog, path);
     PostMessageA(dialog, WM_COMMAND, IDOK, 0);
     return waitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); });
+}
+
+RECT AppDriver::askRect(HWND control, UINT message) const {
+    RECT rect{};
+    void* remote =
+        VirtualAllocEx(process_.hProcess, nullptr, sizeof rect, MEM_COMMIT, PAGE_READWRITE);
+    SendMessageW(control, message, 0, reinterpret_cast<LPARAM>(remote));
+    ReadProcessMemory(process_.hProcess, remote, &rect, sizeof rect, nullptr);
+    VirtualFreeEx(process_.hProcess, remote, 0, MEM_RELEASE);
+    return rect;
 }
 
 DWORD AppDriver::close() {

@@ -44,9 +44,15 @@ public:
     int listSelection() const;
     void selectListEntry(int index) const;  // as a click: selection change notified
 
+    // Types text into a file dialog's file field, classic or Explorer style.
+    static void typeFileName(HWND dialog, const std::string& text);
     // Answers a file dialog: types the path into its file field and presses OK.
     static bool answerFileDialog(HWND dialog, const std::string& path);
     static std::string fileDialogField(HWND dialog);
+
+    // A rectangle a control of the program writes to the address a message
+    // gives, such as TBM_GETTHUMBRECT: the address lies in the program.
+    RECT askRect(HWND control, UINT message) const;
 
     // Closes the main window and returns the program's exit code.
     DWORD close();

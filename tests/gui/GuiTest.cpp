@@ -5,10 +5,14 @@
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/Export.h"
 #include "database/Catalogue.h"
+#include "database/TextEncoding.h"
 #include "tests/TestSupport.h"
+#include "tests/fixtures/DatabaseBuilder.h"
 #include "tests/fixtures/DemoDatabase.h"
 #include "tests/gui/AppDriver.h"
 
@@ -35,6 +39,16 @@ std::string demoPath() {
 void expectDemoAndItsNeighbourUntouched() {
     EXPECT_EQ(fixtures::readFileBytes(demoPath()), fixtures::demoDatabase());
     EXPECT_EQ(fixtures::readFileBytes(testing::scratchPath("demo$$$")), kUnrelated);
+}
+
+// A folder whose name only the wide-character calls can spell.
+std::string photoFolder() {
+    static const std::string folder = [] {
+        const std::string path = testing::scratchPath("\u5199\u771F 1") + "\\";
+        CreateDirectoryA(path.c_str(), nullptr);
+        return path;
+    }();
+    return folder;
 }
 
 std::string quoted(const std::string& path) {
@@ -106,7 +120,7 @@ int countDifferences(const std::vector<std::uint32_t>& a, const std::vector<std:
            static_cast<int>(a.size() > b.size() ? a.size() - b.size() : b.size() - a.size());
 }
 
-TEST(Window, StartsEmptyGuardsItsCommandsAndClosesWithZero) {
+TEST(Window, StartsEmptyGuardsItsCommandsAndClosesWithZeroThroughItsSystemMenu) {
     AppDriver app;
     ASSERT_TRUE(app.started());
     EXPECT_EQ(app.title(), kAppTitle);
@@ -144,17 +158,10 @@ TEST(Window, StartsEmptyGuardsItsCommandsAndClosesWithZero) {
     app.press(1010);
     EXPECT_NE(app.takeMessage("About Ferrovel Image Manager").find("Ferrovel Image Manager"),
               std::string::npos);
-    EXPECT_EQ(app.close(), 0u);
-}
-
-TEST(Window, ClosesThroughItsSystemMenu) {
-    AppDriver app;
-    ASSERT_TRUE(app.started());
+    // Closed through its system menu.
     PostMessageA(app.mainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
-    DWORD code = 1;
     ASSERT_TRUE(AppDriver::waitUntil([&] { return !IsWindow(app.mainWindow()); }, 10000));
-    code = app.close();
-    EXPECT_EQ(code, 0u);
+    EXPECT_EQ(app.close(), 0u);
 }
 
 TEST(Window, ShowsTheDatabaseItsListDetailsAndPreview) {
@@ -189,38 +196,35 @@ TEST(Window, ShowsTheDatabaseItsListDetailsAndPreview) {
     expectDemoAndItsNeighbourUntouched();
 }
 
-TEST(Window, ReportsAFileThatIsNoDatabaseWithTwoMessages) {
-    const std::string path =
-        testing::writeScratchFile("not-a-database.pdb", std::vector<std::uint8_t>(200, 'x'));
-    AppDriver app(quoted(path));
-    ASSERT_TRUE(app.started());
-    EXPECT_EQ(app.takeMessage("File Format Error"),
-              "File is not a valid Brushwick image database.");
-    EXPECT_EQ(app.takeMessage("File I/O Error"), "Error opening database file.");
-    EXPECT_TRUE(app.listEntries().empty());
-}
+// Files it cannot show: each reported with its messages and no other; a
+// database's last copy left in its work file by an interrupted write is
+// pointed out and left where it is.
+TEST(Window, ReportsWhatItCannotOpenAndShowsWhatATruncatedDatabaseHolds) {
+    using Messages = std::vector<std::pair<std::string, std::string>>;
+    const std::string work = testing::writeScratchFile("lost$$$", fixtures::demoDatabase());
+    const std::string cannotOpen = "Error opening database file.";
+    const std::pair<std::string, Messages> files[] = {
+        {testing::writeScratchFile("not-a-database.pdb", std::vector<std::uint8_t>(200, 'x')),
+         {{"File Format Error", "File is not a valid Brushwick image database."},
+          {"File I/O Error", cannotOpen}}},
+        {testing::scratchPath("no-such-file.pdb"), {{"File I/O Error", cannotOpen}}},
+        {testing::scratchPath("lost.pdb"),
+         {{"Message", "The file " + work +
+                          " may hold the last complete copy of this database, left by an "
+                          "interrupted write.\nThe next import puts it back in place. Nothing has "
+                          "been changed."},
+          {"File I/O Error", cannotOpen}}},
+    };
+    for (const auto& [path, messages] : files) {
+        AppDriver app(quoted(path));
+        ASSERT_TRUE(app.started());
+        for (const auto& [caption, text] : messages) EXPECT_EQ(app.takeMessage(caption), text);
+        EXPECT_TRUE(app.noDialog("File Format Error") && app.noDialog("File I/O Error", 0)) << path;
+        EXPECT_TRUE(app.listEntries().empty());
+    }
+    EXPECT_FALSE(fileExists(testing::scratchPath("lost.pdb")));
+    EXPECT_EQ(fixtures::readFileBytes(work), fixtures::demoDatabase());
 
-TEST(Window, ReportsAMissingFileOnceAndShowsWhatATruncatedDatabaseHolds) {
-    {
-        AppDriver app(quoted(testing::scratchPath("no-such-file.pdb")));
-        ASSERT_TRUE(app.started());
-        EXPECT_EQ(app.takeMessage("File I/O Error"), "Error opening database file.");
-        EXPECT_TRUE(app.noDialog("File Format Error"));
-    }
-    {
-        // Its last copy left in the work file by an interrupted write is
-        // pointed out, and left where it is.
-        const std::string work = testing::writeScratchFile("lost$$$", fixtures::demoDatabase());
-        AppDriver app(quoted(testing::scratchPath("lost.pdb")));
-        ASSERT_TRUE(app.started());
-        EXPECT_EQ(app.takeMessage("Message"),
-                  "The file " + work +
-                      " may hold the last complete copy of this database, left by an interrupted "
-                      "write.\nThe next import puts it back in place. Nothing has been changed.");
-        EXPECT_EQ(app.takeMessage("File I/O Error"), "Error opening database file.");
-        EXPECT_FALSE(fileExists(testing::scratchPath("lost.pdb")));
-        EXPECT_EQ(fixtures::readFileBytes(work), fixtures::demoDatabase());
-    }
     // Cut inside the sunset's tiles: the images still list, the cut pixels
     // read as missing, and nothing is reported.
     std::vector<std::uint8_t> bytes = fixtures::demoDatabase();
@@ -234,9 +238,8 @@ TEST(Window, ReportsAMissingFileOnceAndShowsWhatATruncatedDatabaseHolds) {
 }
 
 TEST(Window, NewCreatesAnEmptyDatabaseAndProposesItNextTime) {
-    const std::string path = testing::scratchPath("created.pdb");
-    testing::writeScratchFile("created.pdb",
-                              fixtures::demoDatabase());  // replaced without a question
+    const std::string path = photoFolder() + "created \u65B0.pdb";
+    fixtures::writeFileBytes(path, fixtures::demoDatabase());  // replaced without a question
     AppDriver app;
     ASSERT_TRUE(app.started());
     app.press(1005);
@@ -245,6 +248,8 @@ TEST(Window, NewCreatesAnEmptyDatabaseAndProposesItNextTime) {
     ASSERT_TRUE(AppDriver::answerFileDialog(dialog, path));
     ASSERT_TRUE(AppDriver::waitUntil([&] { return app.text(1002) == path; }));
     EXPECT_EQ(fileSize(path), 80);
+    // The name inside is the handheld's: "?" for what its character set lacks.
+    EXPECT_EQ(fixtures::readFileBytes(path)[8], '?');
     EXPECT_TRUE(app.listEntries().empty());
     EXPECT_EQ(app.text(1009), "File Size: 80 bytes\r\nDatabase Records: 0\r\nImages: 0");
 
@@ -257,19 +262,11 @@ TEST(Window, NewCreatesAnEmptyDatabaseAndProposesItNextTime) {
     EXPECT_EQ(app.text(1002), path);
 }
 
-// The name of the scratch folder, as a dialog shows it.
-std::string scratchFolderName() {
-    std::string folder = testing::scratchPath("");
-    while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
-    return folder.substr(folder.find_last_of("\\/") + 1);
-}
-
 // The folder a file dialog shows in its "Look in" box.
 std::string lookInFolder(HWND dialog) {
-    char text[512] = {};
-    SendMessageA(GetDlgItem(dialog, 0x471), WM_GETTEXT, sizeof text,
-                 reinterpret_cast<LPARAM>(text));
-    return text;
+    wchar_t text[512] = {};  // the ANSI message garbles its characters
+    SendMessageW(GetDlgItem(dialog, 0x471), WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+    return toUtf8(text);
 }
 
 // Presses Load and returns the folder its dialog starts in; the dialog stays open.
@@ -304,13 +301,19 @@ TEST(Window, LoadStartsInThePalmDesktopFolderAndOpensTheChosenFile) {
     setPathValue("Software\\U.S. Robotics\\Pilot Desktop\\Core", palmA);
     EXPECT_EQ(loadStartFolder(app, dialog), "palm-a");  // the first key wins
 
-    ASSERT_TRUE(AppDriver::answerFileDialog(dialog, demoPath()));
+    const std::string photo = photoFolder() + "\u5199\u771F.pdb";
+    fixtures::writeFileBytes(photo, fixtures::demoDatabase());
+    ASSERT_TRUE(AppDriver::answerFileDialog(dialog, photo));
     ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 6; }));
-    EXPECT_EQ(app.text(1002), demoPath());
-    // With a database current, Load starts at it.
-    EXPECT_EQ(loadStartFolder(app, dialog), scratchFolderName());
-    EXPECT_EQ(AppDriver::fileDialogField(dialog), "demo.pdb");
-    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_EQ(app.text(1002), photo);
+    // With a database current, Load starts at it: a bare name opens from there.
+    loadStartFolder(app, dialog);
+    EXPECT_EQ(AppDriver::fileDialogField(dialog), "\u5199\u771F.pdb");
+    fixtures::writeFileBytes(photoFolder() + "empty.pdb", fixtures::buildDatabase("Empty", {}));
+    ASSERT_TRUE(AppDriver::answerFileDialog(dialog, "empty.pdb"));
+    EXPECT_TRUE(AppDriver::waitUntil([&] { return app.text(1002) == photoFolder() + "empty.pdb"; }))
+        << app.text(1002);
+    EXPECT_TRUE(app.listEntries().empty());
     deleteKey(first);
     deleteKey(second);
 }
@@ -319,63 +322,45 @@ TEST(Window, ExportsNumberedNamedAndKeepsTheModeWhenClosed) {
     AppDriver app(quoted(demoPath()));
     ASSERT_TRUE(app.started());
     ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 6; }));
-    const std::string folder = testing::scratchPath("");
-
-    app.press(1007);
-    HWND modes = app.waitForDialog("Export Image(s)");
-    ASSERT_NE(modes, nullptr);
-    PostMessageA(modes, WM_COMMAND, IDCANCEL, 0);  // Escape is ignored
-    EXPECT_FALSE(app.noDialog("Export Image(s)"));
-    AppDriver::press(modes, 3);
-    HWND save = app.waitForDialog("Save images starting with the base filename...");
-    ASSERT_NE(save, nullptr);
-    ASSERT_TRUE(AppDriver::answerFileDialog(save, folder + "pics.bmp"));
+    const std::string folder = photoFolder();
+    const char* numbered = "Save images starting with the base filename...";
+    const char* named = "Save images without labels as the base filename...";
+    // Presses Export and ends the mode dialog with a button, or with its
+    // close command for 0; the save dialog of that title follows.
+    const auto saveDialog = [&](int button, const char* title) {
+        app.press(1007);
+        HWND modes = app.waitForDialog("Export Image(s)");
+        if (button == 0) PostMessageA(modes, WM_CLOSE, 0, 0);
+        if (button != 0) AppDriver::press(modes, button);
+        return app.waitForDialog(title);
+    };
+    ASSERT_TRUE(AppDriver::answerFileDialog(saveDialog(3, numbered), folder + "pics.bmp"));
     ASSERT_TRUE(AppDriver::waitUntil([&] { return fileExists(folder + "pics005.bmp"); }));
     EXPECT_TRUE(AppDriver::waitUntil([&] { return app.title() == kAppTitle; }));
     EXPECT_EQ(fileSize(folder + "pics004.bmp"), 54 + 320 * 3 * 200);
-
     for (const char* second : {"", " [2]"}) {
-        app.press(1007);
-        modes = app.waitForDialog("Export Image(s)");
-        ASSERT_NE(modes, nullptr);
-        AppDriver::press(modes, 4);
-        save = app.waitForDialog("Save images without labels as the base filename...");
-        ASSERT_NE(save, nullptr);
-        ASSERT_TRUE(AppDriver::answerFileDialog(save, folder + "named.bmp"));
+        ASSERT_TRUE(AppDriver::answerFileDialog(saveDialog(4, named), folder + "named.bmp"));
         EXPECT_TRUE(
             AppDriver::waitUntil([&] { return fileExists(folder + "Balloon" + second + ".bmp"); }));
     }
-
     // Closing the mode dialog goes on with the previous mode.
-    app.press(1007);
-    modes = app.waitForDialog("Export Image(s)");
-    ASSERT_NE(modes, nullptr);
-    PostMessageA(modes, WM_CLOSE, 0, 0);
-    save = app.waitForDialog("Save images without labels as the base filename...");
+    HWND save = saveDialog(0, named);
     ASSERT_NE(save, nullptr);
     PostMessageA(save, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_TRUE(app.noDialog("Save images without labels as the base filename..."));
+    EXPECT_TRUE(app.noDialog(named));
+    AppDriver::answerFileDialog(saveDialog(1026, "Save current image as..."),
+                                folder + "no-such-folder\\one.bmp");
+    EXPECT_EQ(app.takeMessage("Image Export"), "Could not open target image for write.");
 
-    app.press(1007);
-    modes = app.waitForDialog("Export Image(s)");
-    ASSERT_NE(modes, nullptr);
-    AppDriver::press(modes, 1022);
-    EXPECT_TRUE(app.noDialog("Save current image as..."));
-    expectDemoAndItsNeighbourUntouched();
-}
-
-TEST(Window, ExportToAFolderThatDoesNotExistSaysSo) {
-    AppDriver app(quoted(demoPath()));
-    ASSERT_TRUE(app.started());
-    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 6; }));
+    // Escape is ignored; Cancel asks for no file.
     app.press(1007);
     HWND modes = app.waitForDialog("Export Image(s)");
     ASSERT_NE(modes, nullptr);
-    AppDriver::press(modes, 1026);
-    HWND save = app.waitForDialog("Save current image as...");
-    ASSERT_NE(save, nullptr);
-    AppDriver::answerFileDialog(save, testing::scratchPath("no-such-folder\\one.bmp"));
-    EXPECT_EQ(app.takeMessage("Image Export"), "Could not open target image for write.");
+    PostMessageA(modes, WM_COMMAND, IDCANCEL, 0);
+    EXPECT_FALSE(app.noDialog("Export Image(s)"));
+    AppDriver::press(modes, 1022);
+    EXPECT_TRUE(app.noDialog("Save current image as..."));
+    expectDemoAndItsNeighbourUntouched();
 }
 
 }  // namespace

@@ -111,7 +111,7 @@ const User& userOf(const std::string& name) {
 // "Install", one with "Wrong", an empty one; and a file.
 const std::string& mainTree() {
     static const std::string palm = [] {
-        const std::string path = folder(testing::scratchPath("palm-install"));
+        const std::string path = folder(testing::scratchPath("palm \u5199\u771F"));
         std::vector<std::uint8_t> list = {0x10, 0x00, 0xFF, 0x7F};
         for (const User& user : kUsers) {
             folder(folder(path + "\\" + user.folder) + "\\Inbox");
@@ -122,11 +122,11 @@ const std::string& mainTree() {
                 list.insert(list.end(), text, text + std::strlen(text));
             }
         }
-        testing::writeScratchFile("palm-install\\users.dat", list);
+        testing::writeScratchFile("palm \u5199\u771F\\users.dat", list);
         folder(folder(path + "\\plain") + "\\Install");
         folder(folder(path + "\\wrong") + "\\Wrong");
         folder(path + "\\empty");
-        testing::writeScratchFile("palm-install\\notes", {1, 2, 3});
+        testing::writeScratchFile("palm \u5199\u771F\\notes", {1, 2, 3});
         return path;
     }();
     return palm;
@@ -147,10 +147,15 @@ std::vector<std::string> chooserEntries(HWND chooser) {
 
 class Install : public ::testing::Test {
 protected:
-    // The program on the database "My Paint (2).pdb", with no Palm Desktop keys.
+    // The program on the database "My Paint (2).pdb", with no Palm Desktop
+    // keys. Its folder, like the Palm folder, has a name only the
+    // wide-character calls can spell.
     void SetUp() override {
         TearDown();
-        database_ = testing::writeScratchFile("My Paint (2).pdb", fixtures::demoDatabase());
+        const std::string folder = testing::scratchPath("\u5199\u771F 1");
+        CreateDirectoryA(folder.c_str(), nullptr);
+        database_ = folder + "\\My Paint (2).pdb";
+        fixtures::writeFileBytes(database_, fixtures::demoDatabase());
         ASSERT_NO_FATAL_FAILURE(start(database_));
     }
     void start(const std::string& database) {

@@ -1,6 +1,8 @@
 // The settings store against the real registry of the test's Windows.
 #include "app/Registry.h"
 
+#include "app/FileCommands.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -63,6 +65,19 @@ TEST_F(RegistryStore, MissingValuesAndOverlongPathsFailAndLeaveTheDefault) {
               0);
     EXPECT_EQ(readRegistryValue(std::string(kTestRoot) + "\\wide", &value, sizeof value), -1);
     EXPECT_EQ(value, 1);
+}
+
+// The Palm Desktop folder takes all 512 bytes of its value: 511 characters
+// and the terminator are read from the first key, not passed over.
+TEST_F(RegistryStore, ThePalmDesktopFolderIsReadWithItsFull512Bytes) {
+    const char* first = "Software\\U.S. Robotics\\Pilot Desktop\\Core";
+    const char* second = "Software\\3Com\\Palm Desktop\\Core";
+    const std::string folder(511, 'p');
+    RegSetKeyValueA(HKEY_CURRENT_USER, first, "Path", REG_SZ, folder.c_str(), 512);
+    RegSetKeyValueA(HKEY_CURRENT_USER, second, "Path", REG_SZ, "C:\\Second", 10);
+    EXPECT_EQ(palmDesktopFolder(), folder);
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\U.S. Robotics");
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\3Com");
 }
 
 }  // namespace
