@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "database/Catalogue.h"
+#include "database/FileOpen.h"
 #include "database/RgbImage.h"
+#include "database/TextEncoding.h"
 #include "interchange/Bmp.h"
 
 namespace ferrovel {
@@ -24,12 +26,12 @@ bool endsWithBmp(const std::string& path) {
 }
 
 bool isReplacedInFileName(unsigned char c) {
-    return c < 32 || c >= 128 || std::strchr("\"*/:<>?\\`{|}", c) != nullptr;
+    return c < 32 || std::strchr("\"*/:<>?\\`{|}", c) != nullptr;
 }
 
 bool fileExists(const ExportHooks& hooks, const std::string& path) {
     if (hooks.fileExists) return hooks.fileExists(hooks.context, path);
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::FILE* file = openFile(path, "rb");
     if (!file) return false;
     std::fclose(file);
     return true;
@@ -102,7 +104,7 @@ std::string fileNameFromImageName(const std::string& imageName) {
         if (isReplacedInFileName(static_cast<unsigned char>(c))) c = '_';
     }
     if (isDeviceName(name)) name.insert(0, "_");
-    return name;
+    return handheldToUtf8(name);
 }
 
 std::string namedExportPath(const std::string& fileName, const std::string& imageName,
@@ -125,7 +127,7 @@ std::string namedExportPath(const std::string& fileName, const std::string& imag
 }
 
 std::int16_t exportImages(const ExportRequest& request, const ExportHooks& hooks) {
-    std::FILE* database = std::fopen(request.databasePath.c_str(), "rb");
+    std::FILE* database = openFile(request.databasePath, "rb");
     if (!database) {
         tell(hooks, kMessageNoSourceDatabase);
         return kExportNoDatabase;

@@ -48,10 +48,12 @@ struct ExportHooks {
 // The file name of a numbered export: a ".bmp" ending dropped, then "%03hd.bmp".
 std::string numberedExportPath(const std::string& fileName, std::int16_t index);
 
-// An image name made fit for a file name: control bytes, bytes of 128 and up
-// and " * / : < > ? \ ` { | } become "_", the result is cut to 32 characters,
-// and a Windows device name (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, with or
-// without an extension) gets a "_" in front so that no device is ever opened.
+// An image name made fit for a file name: control bytes and " * / : < > ? \ `
+// { | } become "_", the result is cut to 32 characters, a Windows device name
+// (CON, PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, with or without an extension)
+// gets a "_" in front so that no device is ever opened, and the name goes
+// from the handheld's character set into the UTF-8 of paths, each character
+// kept.
 std::string fileNameFromImageName(const std::string& imageName);
 
 // True when name, before its first '.', is a Windows device name.

@@ -63,8 +63,8 @@ TEST(ExportPath, NamedPathsPutTheImageNameInTheChosenFolder) {
     EXPECT_EQ(namedExportPath("out/x.bmp", "ab", hooks), "out/ab.bmp");
     EXPECT_EQ(namedExportPath("x.bmp", "ab", hooks), "ab.bmp");
 
-    const std::string unsafe = std::string("a\"*/:<>?\\`{|}b") + "\x01\x1f\x80\xff ~!";
-    EXPECT_EQ(fileNameFromImageName(unsafe), "a____________b____ ~!");
+    const std::string unsafe = std::string("a\"*/:<>?\\`{|}b") + "\x01\x1f\x80\xe9 ~!";
+    EXPECT_EQ(fileNameFromImageName(unsafe), "a____________b__\u20AC\u00E9 ~!");
     for (const char* name : {"CON", "con.txt", "PRN", "Aux.bmp", "NUL", "LPT1", "COM9", "nul "})
         EXPECT_EQ(fileNameFromImageName(name), std::string("_") + name);
     for (const char* name : {"CONSOLE", "COM0", "LPT10", "COM", "xNUL"})

@@ -128,7 +128,8 @@ TEST(Imagedb, ExportPrintsWhatItWrote) {
     const ToolRun named = run({"export", path, out, "--all", "names"});
     EXPECT_EQ(named.status, kExitOk) << named.err;
     EXPECT_EQ(named.out, "wrote image 0 to " + folder + "Sunset.bmp\nwrote image 1 to " + folder +
-                             "Two tiles.bmp\nwrote image 2 to " + folder + "Say _hi_ caf_.bmp\n");
+                             "Two tiles.bmp\nwrote image 2 to " + folder +
+                             "Say _hi_ caf\u00E9.bmp\n");
 
     ToolRun r = run({"export", path, out, "--index", "3"});
     EXPECT_EQ(r.status, kExitFailed);

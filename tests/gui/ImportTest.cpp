@@ -95,6 +95,10 @@ HWND importDialogFor(const AppDriver& app, const std::vector<std::string>& names
     return app.waitForDialog(kDialog);
 }
 
+bool fileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
 // Ends a dialog with one of its buttons and waits until it is gone.
 bool finish(HWND dialog, int button) {
     AppDriver::press(dialog, button);
@@ -275,7 +279,7 @@ TEST(ImportDialog, PresetsTypedSizesAndResetsFollowTheProportions) {
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(finish(dialog, kImport));
     EXPECT_EQ(app.takeMessage("Image Import"), "Could not open temporary work file.");
-    EXPECT_EQ(GetFileAttributesA(database.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(fileExists(database));
 }
 
 // Files of any name, alone and in batches: Import All stores the picture it
@@ -287,17 +291,18 @@ TEST(ImportDialog, BatchesOfAnyFileNamesImportAllAndCancel) {
     const std::string database = testing::writeScratchFile("batch.pdb", fixtures::demoDatabase());
     const std::string folder = testing::scratchPath("\u5199\u771F 1") + "\\";
     const std::string photo = "\u5199\u771F 1.bmp";  // stored as "?? 1.bmp"
+    const std::string summer = "\u00E9t\u00E9.bmp";  // stored as "\xE9t\xE9.bmp"
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
     bitmap("a b.bmp", 100, 50, folder);
     bitmap(photo, 320, 240, folder);
-    bitmap("tall one.bmp", 240, 320, folder);
+    bitmap(summer, 240, 320, folder);
     fixtures::writeFileBytes(folder + "junk.bmp", std::vector<std::uint8_t>(300, 'x'));
     storeSettings(4, 1, 1);
     AppDriver app("\"" + database + "\"");
     ASSERT_TRUE(app.started());
 
     // A typed width with the proportions kept: 101 x 90, as the boxes show.
-    HWND dialog = importDialogFor(app, {"a b.bmp", photo, "tall one.bmp"}, folder);
+    HWND dialog = importDialogFor(app, {"a b.bmp", photo, summer}, folder);
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(textOf(dialog, kName), "a b.bmp");
     type(dialog, kWidth, "101");
@@ -305,8 +310,9 @@ TEST(ImportDialog, BatchesOfAnyFileNamesImportAllAndCancel) {
     ASSERT_TRUE(finish(dialog, kImportAll));
     ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 9; }));
     EXPECT_EQ(lastStored(database, 3),
-              (V{"9", "a b.bmp 101x90 16", "?? 1.bmp 101x75 16", "tall one.bmp 67x90 16"}));
+              (V{"9", "a b.bmp 101x90 16", "?? 1.bmp 101x75 16", "\xE9t\xE9.bmp 67x90 16"}));
     EXPECT_EQ(app.listEntries()[7], "?? 1.bmp");
+    EXPECT_EQ(app.listEntries()[8], summer);
     EXPECT_EQ(app.listSelection(), 8);
 
     // Proportions off, and a typed size that leaves the list at "Keep
@@ -324,7 +330,7 @@ TEST(ImportDialog, BatchesOfAnyFileNamesImportAllAndCancel) {
 
     // Cancel on the second file keeps the first, never offers the third,
     // and the list shows what was kept.
-    dialog = importDialogFor(app, {"tall one.bmp", photo, "a b.bmp"}, folder);
+    dialog = importDialogFor(app, {summer, photo, "a b.bmp"}, folder);
     ASSERT_NE(dialog, nullptr);
     ASSERT_TRUE(finish(dialog, kImport));
     dialog = app.waitForDialog(kDialog);
@@ -333,7 +339,7 @@ TEST(ImportDialog, BatchesOfAnyFileNamesImportAllAndCancel) {
     EXPECT_EQ(app.title(), photo);
     ASSERT_TRUE(finish(dialog, kCancel));
     EXPECT_TRUE(app.noDialog(kDialog));
-    EXPECT_EQ(lastStored(database, 1), (V{"12", "tall one.bmp 240x320 16"}));
+    EXPECT_EQ(lastStored(database, 1), (V{"12", "\xE9t\xE9.bmp 240x320 16"}));
     EXPECT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 12; }));
     EXPECT_EQ(app.listSelection(), 11);
     EXPECT_EQ(app.title(), kAppTitle);
@@ -345,11 +351,22 @@ TEST(ImportDialog, BatchesOfAnyFileNamesImportAllAndCancel) {
     app.press(1016);
     dialog = app.waitForDialog(kDialog);
     ASSERT_NE(dialog, nullptr);
-    EXPECT_NE(GetFileAttributesA(workFile.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_TRUE(fileExists(workFile));
     ASSERT_TRUE(finish(dialog, kImport));
     ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 13; }));
     EXPECT_EQ(lastStored(database, 1), (V{"13", "ClipboardImage 240x320 16"}));
-    EXPECT_EQ(GetFileAttributesA(workFile.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(fileExists(workFile));
+
+    // Export by name writes each label under the file name of its own characters.
+    const std::string out = folder + "out\\";
+    ASSERT_TRUE(CreateDirectoryA(out.c_str(), nullptr));
+    app.press(1007);
+    AppDriver::press(app.waitForDialog("Export Image(s)"), 4);
+    ASSERT_TRUE(AppDriver::answerFileDialog(
+        app.waitForDialog("Save images without labels as the base filename..."), out + "x.bmp"));
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return fileExists(out + "ClipboardImage.bmp"); }));
+    for (const std::string& name : V{summer, "\u00E9t\u00E9 [2].bmp", "__ 1.bmp", "a b [2].bmp"})
+        EXPECT_TRUE(fileExists(out + name)) << name;
 }
 
 // The preview as it must look, 0xRRGGBB over the inner rectangle (the
