@@ -15,7 +15,6 @@ namespace ferrovel {
 namespace {
 
 constexpr std::int16_t kFirstDuplicateNumber = 2;
-constexpr std::int16_t kLastDuplicateNumber = 9;
 
 bool endsWithBmp(const std::string& path) {
     if (path.size() < 4) return false;
@@ -122,7 +121,7 @@ std::string namedExportPath(const std::string& fileName, const std::string& imag
         std::snprintf(ending, sizeof ending, " [%hd].bmp", number);
         path = stem + ending;
         // The last number is taken whether or not its file exists.
-        if (number == kLastDuplicateNumber || !fileExists(hooks, path)) return path;
+        if (number >= hooks.lastDuplicateNumber || !fileExists(hooks, path)) return path;
     }
 }
 

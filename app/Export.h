@@ -43,6 +43,10 @@ struct ExportHooks {
     void (*showMessage)(void* context, const char* text) = nullptr;
     void (*imageWritten)(void* context, std::int16_t index, const std::string& path) = nullptr;
     bool (*fileExists)(void* context, const std::string& path) = nullptr;
+    // The highest " [N]" of a by-name export. The window takes " [9]" whether
+    // or not its file exists; a caller that must never replace a file asks
+    // for more room.
+    std::int16_t lastDuplicateNumber = 9;
 };
 
 // The file name of a numbered export: a ".bmp" ending dropped, then "%03hd.bmp".
@@ -60,8 +64,8 @@ std::string fileNameFromImageName(const std::string& imageName);
 bool isDeviceName(const std::string& name);
 
 // The path an image named imageName is written to in a by-name export: the
-// file name's folder plus the image name plus ".bmp", numbered " [2]" to " [9]"
-// while that path exists. An empty image name gives the file name itself.
+// file name's folder plus the image name plus ".bmp", numbered " [2]" up to
+// hooks.lastDuplicateNumber while that path exists. An empty image name gives the file name itself.
 std::string namedExportPath(const std::string& fileName, const std::string& imageName,
                             const ExportHooks& hooks);
 
