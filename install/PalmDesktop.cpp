@@ -52,6 +52,15 @@ bool isUserFolder(const WIN32_FIND_DATAW& entry) {
            name != L"..";
 }
 
+// The user list holds the handheld's names in its character set: a folder
+// is looked up in it, and its user's name comes back, through that set. A
+// folder without a user of its own keeps its name as it is.
+std::string userNameOf(const std::vector<std::uint8_t>& userList, const std::string& folder) {
+    const std::string listed = utf8ToHandheld(folder);
+    const std::string name = lookUpUserName(userList, listed);
+    return name == listed ? folder : handheldToUtf8(name);
+}
+
 // Appends the folder's user when it has the install subfolder.
 void addUserOf(PalmDesktop& desktop, const std::string& folder,
                const std::vector<std::uint8_t>& userList) {
@@ -59,7 +68,7 @@ void addUserOf(PalmDesktop& desktop, const std::string& folder,
         desktop.palmFolder + "\\" + folder + "\\" + desktop.installFolderName;
     if (install.size() > kMaxScanPathChars) return;
     if (GetFileAttributesW(toWide(install).c_str()) == INVALID_FILE_ATTRIBUTES) return;
-    desktop.users.push_back(PalmUser{lookUpUserName(userList, folder), install});
+    desktop.users.push_back(PalmUser{userNameOf(userList, folder), install});
 }
 
 // The Palm folder's entries in the file system's order, until the table is full.
@@ -100,7 +109,7 @@ std::int16_t markUserForInstall(const PalmDesktop& desktop, const std::string& u
     if (!listed) return -1;
     std::vector<std::uint8_t> userList;
     if (readUserList(userListPath(desktop), userList) != 0) return -1;
-    const std::optional<std::int32_t> number = findUserNumber(userList, userName);
+    const std::optional<std::int32_t> number = findUserNumber(userList, utf8ToHandheld(userName));
     if (!number) return -1;
     const DWORD mark = 1;
     return writeRegistryValue(installMarkPath(*number), &mark, sizeof mark, REG_DWORD);

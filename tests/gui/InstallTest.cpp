@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "database/TextEncoding.h"
 #include "tests/TestSupport.h"
 #include "tests/fixtures/DatabaseBuilder.h"
 #include "tests/fixtures/DemoDatabase.h"
@@ -39,7 +40,7 @@ struct User {
 constexpr User kUsers[] = {{"carol2", "Carol", 22},
                            {"alice", "Alice Smith", 7},
                            {"carol1", "Carol", 21},
-                           {"bob", "Bob", 1000}};
+                           {"zoe", "Zo\u00EB", 1000}};
 
 void setText(const std::string& key, const char* name, const char* text) {
     RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), name, REG_SZ, text,
@@ -117,9 +118,10 @@ const std::string& mainTree() {
             folder(folder(path + "\\" + user.folder) + "\\Inbox");
             for (int shift = 0; shift < 32; shift += 8)
                 list.push_back(static_cast<std::uint8_t>(user.number >> shift));
-            for (const char* text : {user.name, user.folder}) {
-                list.push_back(static_cast<std::uint8_t>(std::strlen(text)));
-                list.insert(list.end(), text, text + std::strlen(text));
+            // Names in the handheld's character set: "Zo\xEB".
+            for (const std::string& text : {utf8ToHandheld(user.name), std::string(user.folder)}) {
+                list.push_back(static_cast<std::uint8_t>(text.size()));
+                list.insert(list.end(), text.begin(), text.end());
             }
         }
         testing::writeScratchFile("palm \u5199\u771F\\users.dat", list);
@@ -243,12 +245,15 @@ TEST_F(Install, CopiesToTheChosenUsersFolderAndMarksTheirNumber) {
     const auto target = [&](const std::string& user) {
         return mainTree() + "\\" + user + "\\Inbox\\" + kTarget;
     };
-    // The second user, and the later Carol: a name installs to the folder of
-    // its first user and marks the first number of that name in the list.
-    std::size_t laterCarol = 0;
-    for (std::size_t i = 0; i < folders.size(); ++i)
+    // Zoë, listed in the handheld's character set, and the later Carol: a
+    // name installs to the folder of its first user and marks the first
+    // number of that name in the list.
+    std::size_t laterCarol = 0, zoe = 0;
+    for (std::size_t i = 0; i < folders.size(); ++i) {
         if (std::string(userOf(folders[i]).name) == "Carol") laterCarol = i;
-    for (std::size_t index : {std::size_t{1}, laterCarol}) {
+        if (folders[i] == "zoe") zoe = i;
+    }
+    for (std::size_t index : {zoe, laterCarol}) {
         const std::string name = userOf(folders[index]).name;
         const std::string firstOfName = *std::find_if(
             folders.begin(), folders.end(), [&](const auto& f) { return userOf(f).name == name; });
