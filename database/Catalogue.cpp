@@ -138,17 +138,21 @@ bool isContinuationRecord(const TileLabel& label) {
     return label.column != 0 || label.row != 0 || label.layer > 1;
 }
 
-std::string imageNameFromLabel(const std::string& text, const TileLabel& label) {
-    if (!labelGivesSize(label)) return text;
+std::size_t labelNameStart(const std::string& text, const TileLabel& label) {
+    if (!labelGivesSize(label)) return 0;
     const std::size_t x = text.find('x');
     const std::size_t blank = x == std::string::npos ? x : text.find(' ', x);
-    if (blank == std::string::npos) return std::string();
-    std::string name = text.substr(blank + 1);
-    if (!name.empty() && name[0] == '{' && label.layerCount != 0) {
-        const std::size_t next = name.find(' ');
-        name = next == std::string::npos ? std::string() : name.substr(next + 1);
+    if (blank == std::string::npos) return text.size();
+    const std::size_t start = blank + 1;
+    if (start < text.size() && text[start] == '{' && label.layerCount != 0) {
+        const std::size_t next = text.find(' ', start);
+        return next == std::string::npos ? text.size() : next + 1;
     }
-    return name;
+    return start;
+}
+
+std::string imageNameFromLabel(const std::string& text, const TileLabel& label) {
+    return text.substr(labelNameStart(text, label));
 }
 
 std::int16_t queryCatalogue(std::FILE* stream, std::int16_t imageIndex,

@@ -71,6 +71,11 @@ bool labelGivesSize(const TileLabel& label);
 // True when a record with this label continues the image before it.
 bool isContinuationRecord(const TileLabel& label);
 
+// Where the name starts in a label: after the position, size and layer
+// parts when the label gives a size, else at its first character (the whole
+// label is the name).
+std::size_t labelNameStart(const std::string& label, const TileLabel& parsed);
+
 // The image name a starting record's label gives.
 std::string imageNameFromLabel(const std::string& label, const TileLabel& parsed);
 

@@ -1,0 +1,171 @@
+// Deleting, renaming and moving images, against databases assembled here
+// from the records in their expected order: every record that is not
+// changed must come out byte for byte, with its attribute word.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "database/Append.h"
+#include "database/ImageEdit.h"
+#include "tests/database/DatabaseTestSupport.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace ferrovel {
+namespace {
+
+using fixtures::Bytes;
+using fixtures::FixtureRecord;
+using fixtures::readFileBytes;
+
+// One record of the scene and the attribute word its entry carries.
+struct Placed {
+    FixtureRecord record;
+    std::uint32_t attributes;
+};
+
+// The database of the records in this order, each entry with its attributes.
+Bytes assemble(const std::vector<Placed>& placed) {
+    std::vector<FixtureRecord> records;
+    for (const Placed& p : placed) records.push_back(p.record);
+    Bytes bytes = fixtures::buildDatabase("Edits", records);
+    for (std::size_t i = 0; i < placed.size(); ++i) {
+        for (int b = 0; b < 4; ++b) {
+            bytes[78 + 8 * i + 4 + static_cast<std::size_t>(b)] =
+                static_cast<std::uint8_t>(placed[i].attributes >> (24 - 8 * b));
+        }
+    }
+    return bytes;
+}
+
+// Two stray continuation records, a picture of two tiles across, a picture
+// of two layers and a one-tile picture: images 0, 1 and 2.
+std::vector<std::vector<Placed>> sceneGroups(const std::string& secondName = "Layers") {
+    const auto value = [](int layer, int x, int y) {
+        return fixtures::rgb565(x + layer * 9, y, 3);
+    };
+    std::vector<std::vector<Placed>> groups(4);
+    std::uint32_t attributes = 0x40000001;
+    const auto add = [&](std::size_t group, const std::vector<FixtureRecord>& records) {
+        for (const FixtureRecord& record : records) groups[group].push_back({record, attributes++});
+    };
+    FixtureRecord stray = testing::makeRecord(8, 160, 160);
+    stray.label = "#(1,0) - 320x160 Lost";
+    add(0, {stray, stray});
+    add(1, testing::tiles("Wide", 300, 100, value));
+    fixtures::TiledImage layered{secondName, 160, 160, 16, 2, true, true, value};
+    add(2, fixtures::tiledImageRecords(layered));
+    add(3, testing::tiles("Single", 40, 30, value, 1, true));
+    return groups;
+}
+
+Bytes sceneOf(const std::vector<std::vector<Placed>>& groups, const std::vector<int>& order) {
+    std::vector<Placed> placed;
+    for (const int g : order)
+        placed.insert(placed.end(), groups[static_cast<std::size_t>(g)].begin(),
+                      groups[static_cast<std::size_t>(g)].end());
+    return assemble(placed);
+}
+
+struct EditCase {
+    const char* what;
+    std::function<std::int16_t(const std::string&)> change;
+    std::function<Bytes()> expected;
+};
+
+std::vector<EditCase> editCases() {
+    const auto scene = [](std::vector<int> order) {
+        return [=] { return sceneOf(sceneGroups(), order); };
+    };
+    return {
+        {"delete the middle image", [](auto& p) { return deleteImages(p, {1}); }, scene({0, 1, 3})},
+        {"delete the first and last",
+         [](auto& p) {
+             return deleteImages(p, {2, 0, 2});
+         },
+         scene({0, 2})},
+        {"move the first image last", [](auto& p) { return moveImage(p, 0, 2); },
+         scene({0, 2, 3, 1})},
+        {"move the last image first", [](auto& p) { return moveImage(p, 2, 0); },
+         scene({0, 3, 1, 2})},
+        {"rename the layered image", [](auto& p) { return renameImage(p, 1, "Caf\xE9 au lait"); },
+         [] {
+             return sceneOf(sceneGroups("Caf\xE9 au lait"), {0, 1, 2, 3});
+         }},
+    };
+}
+
+TEST(ImageEdit, KeepsEveryOtherRecordByteForByte) {
+    const Bytes original = sceneOf(sceneGroups(), {0, 1, 2, 3});
+    const std::string path = testing::scratchPath("edits.pdb");
+    for (const EditCase& c : editCases()) {
+        fixtures::writeFileBytes(path, original);
+        ASSERT_EQ(c.change(path), 0) << c.what;
+        EXPECT_EQ(readFileBytes(path), c.expected()) << c.what;
+    }
+    // An index that names no image, or a file that is no database, changes nothing.
+    const std::function<std::int16_t()> refusals[] = {
+        [&] { return deleteImages(path, {3}); }, [&] { return deleteImages(path, {}); },
+        [&] { return renameImage(path, -1, "x"); }, [&] { return moveImage(path, 0, 3); }};
+    for (const auto& refused : refusals) {
+        fixtures::writeFileBytes(path, original);
+        EXPECT_EQ(refused(), kEditNoSuchImage);
+        EXPECT_EQ(readFileBytes(path), original);
+    }
+    Bytes notOurs = original;
+    notOurs[64] = 'X';
+    fixtures::writeFileBytes(path, notOurs);
+    EXPECT_EQ(moveImage(path, 0, 1), kAppendNotImageDatabase);
+    EXPECT_EQ(readFileBytes(path), notOurs);
+}
+
+// Breaks each change at every step: the database is the old one, or the new
+// one once the last step is done, and no work file stays behind.
+TEST(ImageEdit, ABreakAtAnyStepLeavesTheOldOrTheNewDatabase) {
+    const Bytes original = sceneOf(sceneGroups(), {0, 1, 2, 3});
+    const std::string path = testing::scratchPath("edit-faults.pdb");
+    for (const EditCase& c : editCases()) {
+        int steps = 0;
+        fixtures::writeFileBytes(path, original);
+        setWriteFaultHook([](void* count, int) { return ++*static_cast<int*>(count), false; },
+                          &steps);
+        ASSERT_EQ(c.change(path), 0);
+        const Bytes changed = readFileBytes(path);
+        for (int k = 0; k < steps; ++k) {
+            fixtures::writeFileBytes(path, original);
+            setWriteFaultHook([](void* step, int now) { return now == *static_cast<int*>(step); },
+                              &k);
+            EXPECT_NE(c.change(path), 0) << c.what << ", step " << k;
+            EXPECT_EQ(readFileBytes(path), original) << c.what << ", step " << k;
+            EXPECT_FALSE(std::filesystem::exists(workFilePath(path)));
+#ifndef _WIN32
+            // A kill at the same step: nothing but the old database at the path.
+            fixtures::writeFileBytes(path, original);
+            const pid_t child = fork();
+            if (child == 0) {
+                setWriteFaultHook(
+                    [](void* step, int now) {
+                        return now == *static_cast<int*>(step) ? (_exit(3), true) : false;
+                    },
+                    &k);
+                _exit(c.change(path) == 0 ? 0 : 4);
+            }
+            int status = 0;
+            waitpid(child, &status, 0);
+            EXPECT_EQ(WEXITSTATUS(status), 3);
+            EXPECT_EQ(readFileBytes(path), original) << c.what << ", killed at step " << k;
+#endif
+        }
+        setWriteFaultHook(nullptr, nullptr);
+        fixtures::writeFileBytes(path, original);
+        ASSERT_EQ(c.change(path), 0) << c.what << " after the breaks";
+        EXPECT_EQ(readFileBytes(path), changed) << c.what << " after the breaks";
+    }
+}
+
+}  // namespace
+}  // namespace ferrovel
