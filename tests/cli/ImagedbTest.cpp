@@ -21,35 +21,53 @@ struct ToolRun {
     std::string out, err;
 };
 
-// Runs the tool in-process, its output and errors caught in temporary files.
-ToolRun run(const Args& args) {
-    std::FILE* files[] = {std::tmpfile(), std::tmpfile()};
-    if (!files[0] || !files[1]) return {};
-    ToolRun r{runImagedb(args, files[0], files[1]), "", ""};
-    for (std::FILE* file : files) {
-        std::rewind(file);
-        for (int c; (c = std::fgetc(file)) != EOF;) (file == files[0] ? r.out : r.err) += char(c);
-        std::fclose(file);
-    }
+std::string readAll(std::FILE* file) {
+    std::string text;
+    std::rewind(file);
+    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+    return text;
+}
+
+// Runs the tool in-process: input is what standard input holds, and a
+// failing output is a file open for reading only, which takes no write.
+ToolRun run(const Args& args, const std::string& input = "", bool failingOutput = false) {
+    std::FILE* in = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    std::FILE* out = failingOutput
+                         ? std::fopen(testing::writeScratchFile("read-only", {}).c_str(), "rb")
+                         : std::tmpfile();
+    if (!in || !out || !err) return {};
+    std::fwrite(input.data(), 1, input.size(), in);
+    std::rewind(in);
+    ToolRun r{runImagedb(args, out, err, in), failingOutput ? "" : readAll(out), readAll(err)};
+    for (std::FILE* file : {in, out, err}) std::fclose(file);
     return r;
 }
 
-// A command line split at blanks; DB, OUT and IN stand for the given files.
+// A command line split at blanks; DB, OUT, IN and EMPTY stand for the given files.
 Args words(const std::string& line, const std::string& db = "", const std::string& out = "",
-           const std::string& in = "") {
+           const std::string& in = "", const std::string& empty = "") {
     Args args;
     std::istringstream words(line);
-    for (std::string w; words >> w;)
-        args.push_back(w == "DB" ? db : w == "OUT" ? out : w == "IN" ? in : w);
+    for (std::string w; words >> w;) {
+        args.push_back(w == "DB"      ? db
+                       : w == "OUT"   ? out
+                       : w == "IN"    ? in
+                       : w == "EMPTY" ? empty
+                                      : w);
+    }
     return args;
 }
 
-// Three 16-bit images: one tile, two tiles across, one tile with an awkward name.
+// Four 16-bit images: one tile, two tiles across, and two whose names hold
+// bytes of the handheld's character set and control characters (the first
+// tab of a label reads as a blank).
 std::string toolDatabase() {
     testing::Records records;
     for (const auto& [name, width] : {std::pair<std::string, int>{"Sunset", 20},
                                       {"Two tiles", 200},
-                                      {"Say \"hi\" caf\xE9", 20}})
+                                      {"Say \"hi\" caf\xE9\x81\x7F\x01", 20},
+                                      {"Tab\tand\tbreak\r\\", 20}})
         records += testing::tiles(name, width, 10,
                                   [](int, int x, int) { return fixtures::rgb565(x, 0, 0); });
     return testing::writeScratchFile("tool.pdb", fixtures::buildDatabase("Tool", records));
@@ -73,122 +91,186 @@ std::string images(const std::string& database) {
     return text;
 }
 
-TEST(Imagedb, NewCreatesAnEmptyDatabaseAndInfoDescribesIt) {
-    const std::string path = scratchPath("new.pdb");
-    std::remove(path.c_str());
-    EXPECT_EQ(run({"new", path}).status, kExitOk);
-    EXPECT_EQ(readFileBytes(path).size(), 80u);
-    fixtures::writeFileBytes(path, Bytes(10, 'x'));
-    const ToolRun refused = run({"new", path});
-    EXPECT_EQ(refused.status, kExitFailed);
-    EXPECT_NE(refused.err.find("--force"), std::string::npos) << refused.err;
-    EXPECT_EQ(readFileBytes(path), Bytes(10, 'x'));
-    EXPECT_EQ(run({"new", "--force", path}).status, kExitOk);
-    EXPECT_EQ(run({"info", path}).out, "File Size: 80 bytes\nDatabase Records: 0\nImages: 0\n");
-
-    const std::string tool = toolDatabase();
-    const ToolRun info = run({"info", tool});
-    EXPECT_EQ(info.status, kExitOk) << info.err;
-    EXPECT_EQ(info.out, "File Size: " + std::to_string(readFileBytes(tool).size()) +
-                            " bytes\nDatabase Records: 4\nImages: 3\n");
+bool has(const std::string& text, const std::string& part) {
+    return part.empty() || text.find(part) != std::string::npos;
 }
 
-TEST(Imagedb, ListShowsEveryImageAsTextAndAsJson) {
-    const std::string path = toolDatabase();
-    ToolRun r = run({"list", path});
-    EXPECT_EQ(r.status, kExitOk) << r.err;
-    EXPECT_NE(r.out.find("1\tTwo tiles\t200 x 10\t16 bits\t1 layer\t102400 bytes\n"),
-              std::string::npos)
-        << r.out;
-    r = run({"list", "--json", path});
-    EXPECT_EQ(r.status, kExitOk) << r.err;
-    EXPECT_EQ(r.out.substr(0, 5) + r.out.substr(r.out.size() - 4), "[\n  {}\n]\n") << r.out;
-    EXPECT_NE(r.out.find("{\"index\": 1, \"name\": \"Two tiles\", \"width\": 200, \"height\": 10, "
-                         "\"bits\": 16, \"layers\": 1, \"bytes\": 102400, \"firstRecord\": 1, "
-                         "\"tilesAcross\": 2, \"tilesDown\": 1},\n"),
-              std::string::npos)
-        << r.out;
-    // Label bytes are not UTF-8: each goes out as the Latin-1 character of its code.
-    EXPECT_NE(r.out.find("\"name\": \"Say \\\"hi\\\" caf\\u00e9\""), std::string::npos) << r.out;
+// Each line with the status it exits with and a piece of what it prints.
+struct Case {
+    const char* line;
+    int status;
+    const char* out;
+    const char* err;
+};
+
+TEST(Imagedb, CommandLinesExitAsTheConventionsSay) {
+    const std::string db = toolDatabase(), in = bitmap("usage-in.bmp", 20, 20);
+    const std::string out = scratchPath("usage.bmp");
+    const Bytes before = readFileBytes(db);
+    const std::string empty = testing::emptyDatabase("empty.pdb");
+    const Case cases[] = {
+        {"--help", kExitOk, "usage: imagedb [options] [COMMAND]", ""},
+        {"help", kExitOk, "check ", ""},
+        {"help export", kExitOk, "usage: imagedb export [options] DB.pdb OUT.bmp", ""},
+        {"import --help", kExitOk, "usage: imagedb import [options] DB.pdb IN.bmp...", ""},
+        {"list DB -h", kExitOk, "usage: imagedb list", ""},
+        {"--version", kExitOk, "imagedb ", ""},
+        {"help bogus", kExitUsage, "", "there is no command \"bogus\""},
+        {"", kExitUsage, "", "no command given"},
+        {"frobnicate DB", kExitUsage, "", "there is no command \"frobnicate\""},
+        {"list DB --bogus", kExitUsage, "", "unknown option --bogus"},
+        {"info DB DB", kExitUsage, "", "too many arguments: "},
+        {"info", kExitUsage, "", "DB.pdb is required"},
+        {"list -", kExitUsage, "", "\"-\" (standard input or output) cannot hold a database"},
+        {"export DB OUT --index", kExitUsage, "", "--index needs a value"},
+        {"export DB OUT --index 40000", kExitUsage, "", "from 0 to 32767, not \"40000\""},
+        {"export DB OUT --all sideways", kExitUsage, "", "takes numbered or names"},
+        {"export DB OUT --index 1 --all names", kExitUsage, "", "--index excludes --all"},
+        {"export DB - --all numbered", kExitUsage, "", "takes a single image"},
+        {"import DB IN IN --name Twice", kExitUsage, "", "--name names one bitmap"},
+        {"import DB - - ", kExitUsage, "", "can be read once only"},
+        {"import DB IN --format 3", kExitUsage, "", "takes 1, 2, 4, 8 or 16"},
+        {"import DB IN --brightness -101", kExitUsage, "", "from -100 to 100"},
+        {"import DB IN --size 0x5", kExitUsage, "", "or WIDTHxHEIGHT, not \"0x5\""},
+        {"import DB IN --stretch --keep-proportions", kExitUsage, "", "excludes"},
+        {"import DB -- -missing.bmp", kExitFailed, "", "-missing.bmp cannot be opened"},
+        {"info DB", kExitOk, "Database Records: 5\nImages: 4\n", ""},
+        {"list DB", kExitOk, "1\tTwo tiles\t200 x 10\t16 bits\t1 layer\t102400 bytes\n", ""},
+        {"list DB", kExitOk, "3\tTab and\\tbreak\\r\\\\\t20 x 10", ""},
+        {"list DB --json", kExitOk,
+         "{\"index\":1,\"name\":\"Two tiles\",\"nameHex\":\"54776f2074696c6573\",\"width\":200,"
+         "\"height\":10,\"bits\":16,\"layers\":1,\"bytes\":102400,\"firstRecord\":1,"
+         "\"tilesAcross\":2,\"tilesDown\":1},\n",
+         ""},
+        {"list DB --json", kExitOk,
+         "\"name\":\"Say \\\"hi\\\" caf\xC3\xA9\\u0081\\u007f\\u0001\",\"nameHex\":"
+         "\"536179202268692220636166e9817f01\"",
+         ""},
+        {"list DB --json", kExitOk, "\"name\":\"Tab and\\tbreak\\r\\\\\"", ""},
+        {"check DB", kExitOk, "5 records, 4 images, no damage found\n", ""},
+        {"export EMPTY OUT", kExitFailed, "", "the database holds no images"},
+        {"export DB OUT --index 4", kExitFailed, "", "there is no image 4; the database holds 4"},
+    };
+    for (const Case& c : cases) {
+        const ToolRun r = run(words(c.line, db, out, in, empty));
+        EXPECT_EQ(r.status, c.status) << c.line << "\n" << r.err;
+        EXPECT_TRUE(has(r.out, c.out)) << c.line << " printed\n" << r.out;
+        EXPECT_TRUE(has(r.err, c.err)) << c.line << " said\n" << r.err;
+        EXPECT_TRUE(c.status != kExitUsage || has(r.err, "imagedb: ")) << r.err;
+    }
+    EXPECT_EQ(readFileBytes(db), before);
+    EXPECT_FALSE(std::filesystem::exists(out));
 }
 
-TEST(Imagedb, ExportPrintsWhatItWrote) {
+TEST(Imagedb, AFailedWriteOfTheOutputFailsTheCommand) {
+    const std::string db = toolDatabase();
+    for (const char* line : {"list DB", "--help", "export DB - --index 1"}) {
+        const ToolRun r = run(words(line, db), "", true);
+        EXPECT_EQ(r.status, kExitFailed) << line;
+        EXPECT_TRUE(has(r.err, "the output could not be written")) << line << ": " << r.err;
+    }
+}
+
+TEST(Imagedb, ExportWritesEachImageAndNeverReplacesAFileByName) {
     const std::string path = toolDatabase(), folder = testing::freshFolder("tool-out");
     const std::string out = folder + "pic.bmp";
     EXPECT_EQ(run({"export", path, out, "--index", "2"}).out, "wrote image 2 to " + out + "\n");
-    EXPECT_TRUE(std::filesystem::exists(out));
+    const ToolRun piped = run({"export", path, "-", "--index", "2"});
+    EXPECT_EQ(piped.status, kExitOk) << piped.err;
+    EXPECT_EQ(Bytes(piped.out.begin(), piped.out.end()), readFileBytes(out));
     EXPECT_EQ(run({"export", path, out, "--all", "numbered"}).out,
               "wrote image 0 to " + folder + "pic000.bmp\nwrote image 1 to " + folder +
-                  "pic001.bmp\nwrote image 2 to " + folder + "pic002.bmp\n");
+                  "pic001.bmp\nwrote image 2 to " + folder + "pic002.bmp\nwrote image 3 to " +
+                  folder + "pic003.bmp\n");
     // Every image of a whole export is the file a single export of it gives.
     for (const std::string index : {"0", "1", "2"}) {
         EXPECT_EQ(run({"export", path, out, "--index", index}).status, kExitOk);
         EXPECT_EQ(readFileBytes(folder + "pic00" + index + ".bmp"), readFileBytes(out)) << index;
     }
-    const ToolRun named = run({"export", path, out, "--all", "names"});
-    EXPECT_EQ(named.status, kExitOk) << named.err;
-    EXPECT_EQ(named.out, "wrote image 0 to " + folder + "Sunset.bmp\nwrote image 1 to " + folder +
-                             "Two tiles.bmp\nwrote image 2 to " + folder +
-                             "Say _hi_ caf\u00E9.bmp\n");
-
-    ToolRun r = run({"export", path, out, "--index", "3"});
+    // The window stops numbering at [9]; the tool goes on.
+    for (int n = 2; n <= 9; ++n)
+        fixtures::writeFileBytes(folder + "Sunset [" + std::to_string(n) + "].bmp", {'x'});
+    for (const char* expected : {"Sunset.bmp", "Sunset [10].bmp", "Sunset [11].bmp"}) {
+        const ToolRun named = run({"export", path, out, "--all", "names"});
+        EXPECT_EQ(named.status, kExitOk) << named.err;
+        EXPECT_TRUE(has(named.out, "wrote image 0 to " + folder + expected + "\n")) << named.out;
+        EXPECT_TRUE(has(named.out, "wrote image 2 to " + folder + "Say _hi_ caf\u00E9"));
+    }
+    EXPECT_EQ(readFileBytes(folder + "Sunset [9].bmp"), Bytes{'x'});
+    const ToolRun r = run({"export", path, folder + "no-such-folder/pic.bmp"});
     EXPECT_EQ(r.status, kExitFailed);
-    EXPECT_NE(r.err.find("there is no image 3"), std::string::npos) << r.err;
-    r = run({"export", path, folder + "no-such-folder/pic.bmp"});
-    EXPECT_EQ(r.status, kExitFailed);
-    EXPECT_NE(r.err.find("Could not open target image for write."), std::string::npos) << r.err;
+    EXPECT_TRUE(has(r.err, "Could not open target image for write.")) << r.err;
 }
 
-TEST(Imagedb, RefusesFilesThatAreNotSoundDatabases) {
-    const std::string junk = testing::writeScratchFile("junk.pdb", Bytes(100, 'j'));
-    for (const char* line : {"list DB", "import DB IN"}) {
-        const ToolRun r = run(words(line, junk, "", bitmap("junk.bmp", 20, 20)));
-        EXPECT_EQ(r.status, kExitFailed);
-        EXPECT_EQ(r.err, "imagedb: " + junk + ": File is not a valid Brushwick image database.\n");
-    }
-    EXPECT_EQ(readFileBytes(junk), Bytes(100, 'j'));
-    EXPECT_EQ(run({"info", scratchPath("no-such.pdb")}).status, kExitFailed);
-
-    // Record 0 starts far past the end and the last record's pixel rows are
-    // cut off by the end of the file; what can be read is still read.
+// The tool's database with record 0 starting far past the end and the last
+// record's pixel rows cut off by the end of the file.
+std::string damagedDatabase() {
     Bytes bytes = readFileBytes(toolDatabase());
     bytes[78] = 0x7F;  // high byte of the first record entry's offset
     bytes.resize(bytes.size() - 1000);
-    const std::string broken = testing::writeScratchFile("broken.pdb", bytes);
-    for (const char* line : {"info DB", "list DB --json", "export DB OUT --all numbered"}) {
-        const ToolRun r = run(words(line, broken, scratchPath("broken.bmp")));
-        EXPECT_EQ(r.status, kExitFailed) << line;
-        const std::string at = "imagedb: " + broken + ": record ";
-        EXPECT_EQ(r.err, at + "0 starts past the end of the file\n" + at +
-                             "3 its pixel data run past the end of the file\n");
-    }
+    return testing::writeScratchFile("damaged.pdb", bytes);
 }
 
-TEST(Imagedb, UsageErrorsExitWithTwoAndChangeNothingAndHelpWithZero) {
-    const std::string db = testing::emptyDatabase("usage.pdb"), out = scratchPath("usage.bmp");
-    const std::string in = bitmap("usage-in.bmp", 20, 20);
-    for (const char* line :
-         {"", "frobnicate", "list DB --bogus", "info", "info DB DB", "new a.pdb b.pdb", "export DB",
-          "export DB OUT --index", "export DB OUT --index 1 --all names", "export DB OUT --index x",
-          "export DB OUT --index -1", "export DB OUT --index 40000", "export DB OUT --all sideways",
-          "import DB IN IN --name Twice", "import DB IN --contrast 101",
-          "import DB IN --brightness -101", "import DB IN --format 3"}) {
-        const ToolRun r = run(words(line, db, out, in));
-        EXPECT_EQ(r.status, kExitUsage) << line;
-        EXPECT_EQ(r.err.rfind("imagedb: ", 0), 0u) << r.err;
-        EXPECT_NE(r.err.find("usage: imagedb"), std::string::npos) << r.err;
+TEST(Imagedb, DamageIsWarnedOfWhereItIsMetAndCheckReportsIt) {
+    const std::string db = damagedDatabase(), out = scratchPath("damaged.bmp");
+    const std::string at = "imagedb: warning: " + db + ": ";
+    const std::string record0 = "record 0 starts past the end of the file\n";
+    const std::string record4 = "the pixel rows of record 4 run past the end of the file\n";
+    const std::string both = at + record0 + at + record4;
+    for (const char* line : {"info DB", "list DB --json", "export DB OUT --all numbered"}) {
+        const ToolRun r = run(words(line, db, out));
+        EXPECT_EQ(r.status, kExitOk) << line;
+        EXPECT_EQ(r.err, both + at + "what can be read is shown; 'imagedb check " + db +
+                             "' examines every record\n");
     }
-    EXPECT_EQ(readFileBytes(db).size(), 80u);
-    for (const char* line : {"--help", "help", "-h", "help frobnicate"})
-        EXPECT_EQ(run(words(line)).out.rfind("usage: imagedb <command>", 0), 0u) << line;
-    for (const std::string command : {"new", "info", "list", "import", "export"}) {
-        for (const Args& args :
-             std::vector<Args>{{command, "--help"}, {"help", command}, {command, db, "-h"}}) {
-            const ToolRun r = run(args);
-            EXPECT_EQ(r.status, kExitOk) << command;
-            EXPECT_EQ(r.out.rfind("usage: imagedb " + command + " ", 0), 0u) << r.out;
-        }
+    ToolRun r = run(words("export DB OUT --index 1", db, out));
+    EXPECT_EQ(r.status, kExitOk);
+    EXPECT_EQ(r.err,
+              at + "2 records of other images damaged; 'imagedb check " + db + "' lists them\n");
+    r = run(words("export DB OUT --index 3", db, out));
+    EXPECT_EQ(r.status, kExitOk);
+    EXPECT_EQ(r.err, at + record4 + at + "image 3 is exported as far as it reads\n" + at +
+                         "1 record of other images damaged; 'imagedb check " + db +
+                         "' lists them\n");
+    r = run({"check", db});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_EQ(r.out, record0 + record4 + db + ": 5 records, 4 images, 2 problems found\n");
+}
+
+TEST(Imagedb, CheckFindsLabelsThatDoNotTieRecordsIntoImages) {
+    testing::Records records;
+    for (const char* label :
+         {"#(1,0) - 320x160 Orphan", "Plain words", "#(0,0) - 320x320 Big", "#(1,0) - 320x320 Big",
+          "#(1,1) - 320x320 Big", "#(0,0) - 160x160 Next", "#(0,1) - 160x999 Next",
+          "#(0,0) - 0x10 Flat", "#(1,0) - 160x160 Extra"}) {
+        records.push_back(testing::makeRecord(16, 160, 160));
+        records.back().label = label;
     }
+    const std::string db =
+        testing::writeScratchFile("labels.pdb", fixtures::buildDatabase("Labels", records));
+    const ToolRun r = run({"check", db});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_EQ(r.out,
+              "record 0 continues an image, but none starts before it; it is never shown\n"
+              "the label of record 1 (\"Plain words\") does not read as \"#(column,row) - "
+              "WIDTHxHEIGHT name\"; the record is shown as an image of its own\n"
+              "the label of record 4 names tile (1,1) of layer 1, but the record's place makes "
+              "it tile (0,1) of layer 1 of image 1, where it is shown\n"
+              "record 6 lies past the last tile of image 2; it is never shown\n"
+              "the label of record 7 gives the image a size of 0 x 10; the record is shown as "
+              "an image of its own\n"
+              "record 8 lies past the last tile of image 3; it is never shown\n"
+              "image 1 needs 4 records (2 x 2 tiles in 1 layer), but only 3 come before the next "
+              "image\n" +
+                  db + ": 9 records, 4 images, 7 problems found\n");
+    const ToolRun verbose = run({"check", "--verbose", db});
+    for (const char* part :
+         {"  creator             \"Qvrl\"\n  uniqueIdSeed        0\n", "  recordCount         9\n",
+          "  record 3  offset ", "  image 1, layer 1, tile (1,0)\n",
+          "    colorIcon 4  compressed 0  width 160  height 160  bitsPerPixel 16\n"
+          "    label \"#(1,0) - 320x320 Big\"\n",
+          "  image 2, past its last tile\n", "9 records, 4 images, 7 problems found\n"})
+        EXPECT_TRUE(has(verbose.out, part)) << part << " not in\n" << verbose.out;
 }
 
 TEST(ImagedbImport, SixteenBitRoundTripStaysWithinQuantisation) {
@@ -219,35 +301,50 @@ TEST(ImagedbImport, SixteenBitRoundTripStaysWithinQuantisation) {
     }
 }
 
-TEST(ImagedbImport, SizeBoxesFitTheCanvasAndNamesComeFromTheFile) {
+TEST(ImagedbImport, SizeBoxesNamesAndStandardInput) {
     const std::string db = testing::emptyDatabase("sizes.pdb");
     const std::string wide = bitmap("wide.bmp", 320, 240), tall = bitmap("tall.bmp", 240, 320);
     const std::string small = bitmap("small.bmp", 100, 50);
-    for (const Args& options :
-         std::vector<Args>{{wide, "--size", "160x160"},
-                           {tall, "--size", "160x160", "--keep-proportions"},
-                           {wide, "--size", "160x160", "--stretch"},
-                           {wide, "--size", "200x100"},
-                           {small, "--size", "original"},
-                           {small, "--format", "8", "--contrast", "100", "--brightness", "-100"}}) {
+    const Bytes smallBytes = readFileBytes(small);
+    const std::string piped(smallBytes.begin(), smallBytes.end());
+    const struct {
+        Args options;
+        const char* said;
+    } imports[] = {
+        {{wide, "--size", "160x160"}, "as \"wide\": 160 x 120, 1 bit per pixel\n"},
+        {{tall, "--size", "160x160", "--keep-proportions"}, ""},
+        {{wide, "--size", "160x160", "--stretch"}, ""},
+        {{wide, "--size", "200x100"}, ""},
+        {{small, "--size", "original", "--name", "-h"},
+         "as \"-h\": 160 x 144, 1 bit per pixel (the 100 x 50 bitmap was placed on a white "
+         "handheld canvas of 160 x 144)\n"},
+        {{"-", "--format", "8", "--contrast", "100", "--brightness", "-100", "--name",
+          "Caf\xC3\xA9"},
+         "imported standard input as \"Caf\xC3\xA9\": 160 x 144, 8 bits per pixel"},
+        {{"-"}, "as \"stdin\""},
+    };
+    for (const auto& [options, said] : imports) {
         Args args = {"import", db};
         args.insert(args.end(), options.begin(), options.end());
-        const ToolRun r = run(args);
+        const ToolRun r = run(args, piped);
         EXPECT_EQ(r.status, kExitOk) << r.err;
+        EXPECT_TRUE(has(r.out, said)) << r.out;
     }
-    // A 100 x 50 bitmap lies on a canvas of 160 x 144.
+    // Names are stored in the handheld's character set.
     EXPECT_EQ(images(db),
-              "wide 160x120; tall 120x160; wide 160x160; wide 133x100; small 160x144; "
-              "small 160x144; ");
+              "wide 160x120; tall 120x160; wide 160x160; wide 133x100; -h 160x144; "
+              "Caf\xE9 160x144; stdin 160x144; ");
 }
 
-TEST(ImagedbImport, AFileThatIsNoBitmapIsReportedAndSkipped) {
+TEST(ImagedbImport, AFileThatIsNoBitmapIsNamedForWhatItIsAndSkipped) {
     const std::string db = testing::emptyDatabase("skip.pdb");
     const std::string first = bitmap("first.bmp", 20, 20), last = bitmap("last.bmp", 20, 20);
-    const std::string notes = testing::writeScratchFile("notes.bmp", Bytes(60, 'n'));
-    const ToolRun r = run({"import", db, first, notes, last});
+    const std::string photo = testing::writeScratchFile("photo.bmp", {0xFF, 0xD8, 0xFF, 0xE0});
+    const ToolRun r = run({"import", db, first, photo, last});
     EXPECT_EQ(r.status, kExitFailed);
-    EXPECT_EQ(r.err.rfind("imagedb: " + notes + ": ", 0), 0u) << r.err;
+    EXPECT_EQ(r.err, "imagedb: " + photo +
+                         " is a JPEG picture; imagedb imports uncompressed Windows bitmaps (.bmp) "
+                         "of 1, 2, 4, 8 or 24 bits per pixel\n");
     EXPECT_EQ(images(db), "first 160x144; last 160x144; ");
 }
 
