@@ -4,11 +4,11 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
-#include <new>
 
 #include "database/ByteStream.h"
 #include "database/FileOpen.h"
-#include "database/SizeMath.h"
+#include "interchange/Canvas.h"
+#include "interchange/MemoryStream.h"
 
 namespace ferrovel {
 namespace {
@@ -17,8 +17,6 @@ constexpr std::uint32_t kFileHeaderBytes = 54;
 constexpr std::uint32_t kBitmapFileHeaderBytes = 14;
 constexpr std::uint32_t kLargestInfoHeaderBytes = 124;  // the V5 header
 constexpr std::uint32_t kPixelsPerMetre = 2667;
-constexpr std::int32_t kMinCanvasWidth = 160;
-constexpr std::int32_t kMinCanvasHeight = 144;
 
 struct BmpHeader {
     std::uint32_t pixelOffset = 0;
@@ -43,7 +41,9 @@ struct FileCloser {
     }
 };
 
-BmpHeader readHeaderFields(std::FILE* file) {
+// The readers take a file or a block of bytes (MemoryStream) alike.
+template <typename Stream>
+BmpHeader readHeaderFields(Stream& file) {
     BmpHeader header;
     readU32LE(file);  // file size
     readU32LE(file);  // reserved
@@ -66,14 +66,6 @@ bool depthIsRead(std::uint16_t bits) {
     return bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 24;
 }
 
-std::int64_t canvasWidthFor(std::int32_t width) {
-    return width < kMinCanvasWidth ? kMinCanvasWidth : (std::int64_t{width} + 15) / 16 * 16;
-}
-
-std::int64_t canvasHeightFor(std::int32_t height) {
-    return height < kMinCanvasHeight ? kMinCanvasHeight : height;
-}
-
 // The palette follows the info header. A V4 or V5 header (41 to 124 bytes)
 // says where that is; any other size is taken as the 40-byte header's.
 std::uint32_t paletteOffset(const BmpHeader& header) {
@@ -82,7 +74,8 @@ std::uint32_t paletteOffset(const BmpHeader& header) {
                                                         : kFileHeaderBytes;
 }
 
-BmpPalette readPalette(std::FILE* file, const BmpHeader& header) {
+template <typename Stream>
+BmpPalette readPalette(Stream& file, const BmpHeader& header) {
     BmpPalette palette{};
     std::uint32_t entries = 0;
     if (header.colorsUsed != 0) {
@@ -119,7 +112,8 @@ void convertIndexedRow(const std::uint8_t* row, const BmpHeader& header, const B
     }
 }
 
-void readPixelRows(std::FILE* file, const BmpHeader& header, const BmpPalette& palette,
+template <typename Stream>
+void readPixelRows(Stream& file, const BmpHeader& header, const BmpPalette& palette,
                    BgrImage& canvas) {
     // Both factors are below 2^31, so neither the product nor the stride wraps.
     const std::uint64_t stride =
@@ -139,13 +133,9 @@ void readPixelRows(std::FILE* file, const BmpHeader& header, const BmpPalette& p
     }
 }
 
-}  // namespace
-
-BmpReadResult readBmp(const std::string& path) {
+template <typename Stream>
+BmpReadResult readBmpFrom(Stream& file) {
     BmpReadResult result;
-    FileCloser closer{openFile(path, "rb")};
-    std::FILE* file = closer.file;
-    if (!file) return {kBmpOpenFailed, 0, {}};
     const std::uint8_t b = readU8(file);
     const std::uint8_t m = readU8(file);
     if (b != 'B' || m != 'M') return {kBmpBadFormat, 0, {}};
@@ -153,24 +143,28 @@ BmpReadResult readBmp(const std::string& path) {
     // A negative width has no rows to place; refuse it as a malformed file.
     if (!depthIsRead(header.bitsPerPixel) || header.width < 0) return {kBmpBadFormat, 0, {}};
 
-    const std::int64_t width = canvasWidthFor(header.width);
-    const std::int64_t height = canvasHeightFor(header.height);
-    const std::optional<std::size_t> bytes = pixelBufferBytes(width, height);
-    // The canvas travels with 16-bit sizes; a larger one cannot be handed on.
-    if (!bytes || width > INT16_MAX || height > INT16_MAX) return {kBmpNoMemory, 0, {}};
-    try {
-        result.canvas.pixels.assign(*bytes, 0xFF);
-    } catch (const std::bad_alloc&) {
+    if (allocateCanvas(header.width, header.height, result.canvas) != 0)
         return {kBmpNoMemory, 0, {}};
-    }
-    result.canvas.width = static_cast<std::int16_t>(width);
-    result.canvas.height = static_cast<std::int16_t>(height);
     result.fileBitsPerPixel = static_cast<std::int16_t>(header.bitsPerPixel);
 
     const BmpPalette palette = readPalette(file, header);
     // A picture without columns has nothing to place on the canvas.
     if (header.height > 0 && header.width > 0) readPixelRows(file, header, palette, result.canvas);
     return result;
+}
+
+}  // namespace
+
+BmpReadResult readBmp(const std::string& path) {
+    FileCloser closer{openFile(path, "rb")};
+    std::FILE* file = closer.file;
+    if (!file) return {kBmpOpenFailed, 0, {}};
+    return readBmpFrom(file);
+}
+
+BmpReadResult readBmpBytes(std::span<const std::uint8_t> bytes) {
+    MemoryStream stream{bytes};
+    return readBmpFrom(stream);
 }
 
 std::int16_t writeBmp(const std::string& path, const RgbImage& picture) {

@@ -26,6 +26,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,9 @@ struct BmpReadResult {
 };
 
 BmpReadResult readBmp(const std::string& path);
+
+// As readBmp, on a whole bitmap file held in memory; never reads outside it.
+BmpReadResult readBmpBytes(std::span<const std::uint8_t> bytes);
 
 // Writes picture as a 24-bit bitmap: 0, kBmpWriteOpenFailed or kBmpWriteFailed.
 std::int16_t writeBmp(const std::string& path, const RgbImage& picture);

@@ -1,0 +1,348 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+#include "interchange/PictureFile.h"
+#include "interchange/TiffTags.h"
+#include "tests/TestSupport.h"
+#include "tests/fixtures/DatabaseBuilder.h"
+
+namespace ferrovel {
+namespace {
+
+using fixtures::Bytes;
+using fixtures::readFileBytes;
+using testing::scratchPath;
+using testing::writeScratchFile;
+
+#ifdef _WIN32
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
+
+// The pictures ImageMagick made at build time (make_pictures.sh), each with
+// its own decode beside it as FILE.ppm.
+std::string picturePath(const std::string& file) {
+#ifdef FERROVEL_TEST_PICTURES
+    return std::string(FERROVEL_TEST_PICTURES) + "/" + file;
+#else
+    return file;
+#endif
+}
+
+bool havePictures() {
+    return std::filesystem::exists(picturePath("done"));
+}
+
+struct Ppm {
+    int width = 0, height = 0;
+    Bytes rgb;
+};
+
+Ppm readPpm(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::string magic;
+    int maximum = 0;
+    Ppm ppm;
+    in >> magic >> ppm.width >> ppm.height >> maximum;
+    in.get();
+    ppm.rgb.resize(static_cast<std::size_t>(ppm.width) * static_cast<std::size_t>(ppm.height) * 3);
+    in.read(reinterpret_cast<char*>(ppm.rgb.data()), static_cast<std::streamsize>(ppm.rgb.size()));
+    return ppm;
+}
+
+// The largest difference of a channel between the canvas and the picture in
+// its top-left corner on white.
+int largestDifference(const BgrImage& canvas, const Ppm& picture) {
+    int largest = 0;
+    for (int y = 0; y < canvas.height; ++y) {
+        for (int x = 0; x < canvas.width; ++x) {
+            const bool inside = x < picture.width && y < picture.height;
+            const std::size_t at = (static_cast<std::size_t>(y) * picture.width + x) * 3;
+            const std::vector<int> bgr = testing::pixelAt(canvas, x, y);
+            for (int c = 0; c < 3; ++c) {
+                const int expected =
+                    inside ? picture.rgb[at + 2 - static_cast<std::size_t>(c)] : 255;
+                largest = std::max(largest, std::abs(bgr[static_cast<std::size_t>(c)] - expected));
+            }
+        }
+    }
+    return largest;
+}
+
+struct TablePicture {
+    const char* file;
+    int tolerance;  // JPEG decoders may round their transforms differently
+    std::int16_t canvasWidth, canvasHeight;
+};
+
+// 203 x 150 pictures: the canvas is 208 wide, or 160 x 203 turned upright.
+constexpr TablePicture kTable[] = {
+    {"png-palette.png", 0, 208, 150},        {"png-palette-alpha.png", 0, 208, 150},
+    {"png-rgba.png", 0, 208, 150},           {"png-16bit.png", 0, 208, 150},
+    {"png-16bit-alpha.png", 0, 208, 150},    {"png-interlaced.png", 0, 208, 150},
+    {"png-gray.png", 0, 208, 150},           {"png-1bit.png", 0, 208, 150},
+    {"jpeg-baseline.jpg", 2, 208, 150},      {"jpeg-progressive.jpg", 2, 208, 150},
+    {"jpeg-cmyk.jpg", 2, 208, 150},          {"jpeg-gray.jpg", 2, 208, 150},
+    {"jpeg-orientation-3.jpg", 2, 208, 150}, {"jpeg-orientation-6.jpg", 2, 160, 203},
+    {"jpeg-orientation-8.jpg", 2, 160, 203}, {"gif-plain.gif", 0, 208, 150},
+    {"gif-interlaced.gif", 0, 208, 150},     {"gif-animated.gif", 0, 208, 150},
+    {"gif-transparent.gif", 0, 208, 150},    {"tiff-lzw.tif", 0, 208, 150},
+    {"tiff-16bit-alpha.tif", 0, 208, 150},   {"bmp-24.bmp", 0, 208, 150},
+};
+
+TEST(PictureRead, EveryFormatGivesTheCanvasOfImageMagicksDecode) {
+    if (!havePictures()) GTEST_SKIP() << "no pictures: ImageMagick was missing at build time";
+    for (const TablePicture& row : kTable) {
+        SCOPED_TRACE(row.file);
+        const std::string path = picturePath(row.file);
+        const PictureReadResult read = readPicture(path);
+        if (std::string(row.file).starts_with("tiff") && !kWindows) {
+            EXPECT_EQ(read.status, kPictureBadFormat);
+            EXPECT_EQ(read.problem, PictureProblem::NotInThisBuild);
+            continue;
+        }
+        ASSERT_EQ(read.status, 0) << pictureProblemText(read);
+        EXPECT_EQ(read.canvas.width, row.canvasWidth);
+        EXPECT_EQ(read.canvas.height, row.canvasHeight);
+        EXPECT_LE(largestDifference(read.canvas, readPpm(path + ".ppm")), row.tolerance);
+        // A block of bytes (a clipboard's) reads as the file does.
+        EXPECT_EQ(readPictureBytes(readFileBytes(path)).canvas.pixels, read.canvas.pixels);
+    }
+}
+
+std::uint32_t crc32(const std::uint8_t* bytes, std::size_t size) {
+    std::uint32_t crc = 0xFFFFFFFF;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= bytes[i];
+        for (int k = 0; k < 8; ++k) crc = crc >> 1 ^ (crc & 1 ? 0xEDB88320 : 0);
+    }
+    return ~crc;
+}
+
+void putU32(Bytes& out, std::uint32_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+}
+
+void putChunk(Bytes& png, const char* type, const Bytes& data) {
+    putU32(png, static_cast<std::uint32_t>(data.size()));
+    const std::size_t start = png.size();
+    png.insert(png.end(), type, type + 4);
+    png.insert(png.end(), data.begin(), data.end());
+    putU32(png, crc32(&png[start], png.size() - start));
+}
+
+// A zlib stream of one literal and then copies of 258 bytes at distance 1,
+// in fixed Huffman codes: 13 bits for every 258 bytes it expands to.
+Bytes zlibBomb(std::uint8_t literal, std::uint32_t copies) {
+    Bytes out{0x78, 0x01};
+    std::uint32_t bits = 0, count = 0;
+    const auto put = [&](std::uint32_t value, int width, bool codeOrder) {
+        for (int i = 0; i < width; ++i) {
+            const int bit = codeOrder ? width - 1 - i : i;  // Huffman codes go high bit first
+            bits |= (value >> bit & 1) << count;
+            if (++count == 8) out.push_back(static_cast<std::uint8_t>(bits)), bits = 0, count = 0;
+        }
+    };
+    put(0b011, 3, false);           // final block, fixed codes
+    put(0x30u + literal, 8, true);  // the literal
+    for (std::uint32_t i = 0; i < copies; ++i) {
+        put(0b11000101, 8, true);  // length 258
+        put(0, 5, true);           // distance 1
+    }
+    put(0, 7, true);                      // end of block
+    while (count != 0) put(0, 1, false);  // to the byte boundary
+    // Adler-32 of n bytes c: a = 1 + n c, b = n + c n (n + 1) / 2, modulo 65521.
+    const std::uint64_t n = 1 + std::uint64_t{258} * copies;
+    const auto a = static_cast<std::uint32_t>((1 + n * literal) % 65521);
+    const auto b = static_cast<std::uint32_t>((n + literal * (n * (n + 1) / 2 % 65521)) % 65521);
+    putU32(out, b << 16 | a);
+    return out;
+}
+
+Bytes pngOf(std::uint32_t width, std::uint32_t height, const Bytes& zlib,
+            const Bytes& before = {}) {
+    Bytes png{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    Bytes ihdr;
+    putU32(ihdr, width);
+    putU32(ihdr, height);
+    ihdr.insert(ihdr.end(), {8, 0, 0, 0, 0});  // 8-bit gray
+    putChunk(png, "IHDR", ihdr);
+    png.insert(png.end(), before.begin(), before.end());
+    putChunk(png, "IDAT", zlib);
+    putChunk(png, "IEND", {});
+    return png;
+}
+
+Bytes patched(Bytes bytes, std::size_t at, std::initializer_list<std::uint8_t> values) {
+    std::copy(values.begin(), values.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+    return bytes;
+}
+
+Bytes flipped(Bytes bytes, std::size_t at) {
+    bytes[at] ^= 1;
+    return bytes;
+}
+
+std::size_t offsetOf(const Bytes& bytes, std::initializer_list<std::uint8_t> pattern) {
+    return static_cast<std::size_t>(
+        std::search(bytes.begin(), bytes.end(), pattern.begin(), pattern.end()) - bytes.begin());
+}
+
+struct Hostile {
+    std::string name;
+    Bytes bytes;
+    std::int16_t status;
+    PictureProblem problem;
+};
+
+TEST(PictureRead, RefusesHostileFilesClearlyAndAtOnce) {
+    if (!havePictures()) GTEST_SKIP() << "no pictures: ImageMagick was missing at build time";
+    const Bytes jpeg = readFileBytes(picturePath("jpeg-orientation-6.jpg"));
+    const Bytes gif = readFileBytes(picturePath("gif-plain.gif"));
+    const Bytes png = readFileBytes(picturePath("png-rgba.png"));
+    const std::size_t frame = offsetOf(jpeg, {0xFF, 0xC0});
+    const std::size_t idat = offsetOf(png, {'I', 'D', 'A', 'T'}),
+                      gama = offsetOf(png, {'g', 'A', 'M', 'A'});
+    const std::size_t gifImage =
+        offsetOf(Bytes(gif.begin() + 13 + (3 << ((gif[10] & 7) + 1)), gif.end()),
+                 {0x2C, 0, 0, 0, 0}) +
+        13 + (3u << ((gif[10] & 7) + 1));
+    Bytes zTxt{'C', 'o', 'm', 'm', 'e', 'n', 't', 0, 0};
+    const Bytes textBomb = zlibBomb('A', 400000);  // 100 MB of text
+    zTxt.insert(zTxt.end(), textBomb.begin(), textBomb.end());
+    Bytes zTxtChunk;
+    putChunk(zTxtChunk, "zTXt", zTxt);
+    constexpr auto ok = PictureProblem::None;
+    std::vector<Hostile> table = {
+        {"png 65535 x 65535", pngOf(65535, 65535, zlibBomb(0, 10)), kPictureNoMemory,
+         PictureProblem::TooLarge},
+        {"jpeg 65500 x 65500", patched(jpeg, frame + 5, {0xFF, 0xDC, 0xFF, 0xDC}), kPictureNoMemory,
+         PictureProblem::TooLarge},
+        {"gif 65535 x 65535", patched(gif, gifImage + 5, {0xFF, 0xFF, 0xFF, 0xFF}),
+         kPictureNoMemory, PictureProblem::TooLarge},
+        {"png of 64 MB of zeros for 1 MB of pixels", pngOf(1000, 1000, zlibBomb(0, 250000)), 0, ok},
+        // libpng drops the text; libspng refuses the file.
+        {"png with 100 MB of text", pngOf(16, 16, zlibBomb(0, 2), zTxtChunk),
+         kWindows ? 0 : kPictureBadFormat, kWindows ? ok : PictureProblem::Unsupported},
+        {"png idat crc", flipped(png, idat + 10), kPictureBadFormat, PictureProblem::Damaged},
+        {"png ihdr crc", flipped(png, 29), kPictureBadFormat, PictureProblem::Damaged},
+        {"png gama crc, an ancillary chunk", flipped(png, gama + 8), 0, ok},
+        {"exif block longer than the file", patched(jpeg, 4, {0xFF, 0xF0}), kPictureBadFormat,
+         PictureProblem::Truncated},
+        {"exif directory of 65535 entries", patched(jpeg, 20, {0xFF, 0xFF, 0x13}), 0, ok},
+        {"exif directory past the block", patched(jpeg, 16, {0xF0, 0xFF, 0xFF, 0xFF}), 0, ok},
+        {"text", Bytes{'h', 'e', 'l', 'l', 'o'}, kPictureBadFormat, PictureProblem::NotAPicture},
+        {"webp", Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'E', 'B', 'P'}, kPictureBadFormat,
+         PictureProblem::NeverRead},
+    };
+    // Cut in the header, the data and the end marker (a GIF's last data block).
+    for (const Bytes* whole : {&jpeg, &gif, &png}) {
+        const std::size_t end = whole->size() - (whole == &gif ? 2 : 1);
+        for (const std::size_t cut :
+             {std::size_t{9}, whole->size() / 3, whole->size() * 2 / 3, end}) {
+            table.push_back(
+                {"cut to " + std::to_string(cut),
+                 Bytes(whole->begin(), whole->begin() + static_cast<std::ptrdiff_t>(cut)),
+                 kPictureBadFormat, PictureProblem::Truncated});
+        }
+    }
+    for (const Hostile& row : table) {
+        const PictureReadResult read = readPictureBytes(row.bytes);
+        EXPECT_EQ(read.status, row.status) << row.name << ": " << pictureProblemText(read);
+        EXPECT_EQ(read.problem, row.problem) << row.name;
+    }
+    // An EXIF block that lies is passed over: the picture stands as stored.
+    EXPECT_EQ(readPictureBytes(table[9].bytes).canvas.width, 208);
+    EXPECT_EQ(readPictureBytes(table[10].bytes).canvas.width, 208);
+}
+
+TEST(PictureRead, TakesTheOrientationOnlyFromInsideTheExifBlock) {
+    // A TIFF header, one directory entry and the next directory's offset.
+    const Bytes motorola{'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0,
+                         3,   0,   0, 0,  1, 0, 6, 0, 0, 0, 0,    0,    0};
+    const Bytes intel{'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 0x01, 3,
+                      0,   1,   0,  0, 0, 8, 0, 0, 0, 0, 0,    0,    0};
+    const std::pair<Bytes, int> cases[] = {
+        {motorola, 6},
+        {intel, 8},
+        {patched(intel, 18, {9}), 1},                      // no orientation
+        {patched(intel, 12, {4}), 8},                      // a LONG holds it as well
+        {patched(intel, 12, {2}), 1},                      // text does not
+        {patched(intel, 14, {2}), 1},                      // two values
+        {patched(intel, 4, {0xF8, 0xFF, 0xFF, 0xFF}), 1},  // the directory past the block
+        {patched(intel, 8, {0xFF, 0xFF, 0x13}), 1},        // more entries than the block holds
+        {patched(intel, 2, {43}), 1},                      // not TIFF
+        {Bytes(intel.begin(), intel.begin() + 19), 1},     // cut inside the value
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        // A copy of exactly the block, so that a read past it is caught.
+        const Bytes block(cases[i].first);
+        EXPECT_EQ(exifOrientation(block), cases[i].second) << i;
+    }
+}
+
+// Every byte of small pictures inverted in turn: always a status, and on
+// success a whole canvas.
+TEST(PictureRead, MutatedPicturesGiveAStatusAndAWholeCanvas) {
+    if (!havePictures()) GTEST_SKIP() << "no pictures: ImageMagick was missing at build time";
+    for (const char* file :
+         {"png-1bit.png", "png-interlaced.png", "jpeg-progressive.jpg", "gif-interlaced.gif"}) {
+        const Bytes original = readFileBytes(picturePath(file));
+        for (std::size_t at = 0; at < original.size(); at += at < 600 ? 1 : 101) {
+            Bytes mutant = original;
+            mutant[at] = static_cast<std::uint8_t>(~mutant[at]);
+            const PictureReadResult read = readPictureBytes(mutant);
+            ASSERT_TRUE(read.status == 0 || read.status == kPictureBadFormat ||
+                        read.status == kPictureNoMemory)
+                << file << " byte " << at << ": " << read.status;
+            const std::size_t pixels = static_cast<std::size_t>(read.canvas.width) *
+                                       static_cast<std::size_t>(read.canvas.height);
+            ASSERT_EQ(read.canvas.pixels.size(), read.status == 0 ? 3 * pixels : 0);
+        }
+    }
+}
+
+TEST(PngWrite, TheExportIsTheBitmapExportCroppedToTheImageSize) {
+    const RgbImage picture = testing::gradient(203, 150);
+    const std::string bmp = scratchPath("export.bmp"), png = scratchPath("export.png");
+    ASSERT_EQ(writeBmp(bmp, picture), 0);
+    const BmpReadResult bitmap = readBmp(bmp);
+    for (const auto& [width, height] : {std::pair{160, 120}, {203, 150}, {1, 1}}) {
+        SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+        ASSERT_EQ(writePng(png, picture, static_cast<std::int16_t>(width),
+                           static_cast<std::int16_t>(height)),
+                  0);
+        const PictureReadResult read = readPicture(png);
+        ASSERT_EQ(read.status, 0) << pictureProblemText(read);
+        int wrong = 0;
+        for (int y = 0; y < read.canvas.height; ++y) {
+            for (int x = 0; x < read.canvas.width; ++x) {
+                const bool inside = x < width && y < height;
+                wrong += testing::pixelAt(read.canvas, x, y) !=
+                         (inside ? testing::pixelAt(bitmap.canvas, x, y)
+                                 : std::vector<int>{255, 255, 255});
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+#ifdef FERROVEL_HAVE_IMAGEMAGICK_CHECKS
+        // And another decoder agrees.
+        const std::string decoded = scratchPath("export.ppm");
+        ASSERT_EQ(std::system(("/usr/bin/convert " + png + " -depth 8 ppm:" + decoded).c_str()), 0);
+        EXPECT_EQ(largestDifference(read.canvas, readPpm(decoded)), 0);
+#endif
+    }
+    EXPECT_EQ(writePng(png, picture, 0, 10), kPngWriteFailed);
+    EXPECT_EQ(writePng(png, picture, 204, 10), kPngWriteFailed);
+    EXPECT_EQ(writePng(scratchPath("no-such-folder/x.png"), picture, 10, 10), kPngWriteOpenFailed);
+}
+
+}  // namespace
+}  // namespace ferrovel
