@@ -1,6 +1,9 @@
 #include "tests/gui/AppDriver.h"
 
 #include <cstdint>
+#include <cstdio>
+
+#include "database/Catalogue.h"
 
 namespace ferrovel::gui {
 
@@ -14,13 +17,6 @@ struct FindDialog {
     HWND found = nullptr;
 };
 
-std::string textOf(HWND window) {
-    char text[4096] = {};
-    // WM_GETTEXT crosses processes; the ANSI form is reliable for it.
-    SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return text;
-}
-
 BOOL CALLBACK matchDialog(HWND window, LPARAM param) {
     auto* find = reinterpret_cast<FindDialog*>(param);
     DWORD pid = 0;
@@ -28,7 +24,7 @@ BOOL CALLBACK matchDialog(HWND window, LPARAM param) {
     char className[64] = {};
     GetClassNameA(window, className, sizeof className);
     if (pid == find->processId && IsWindowVisible(window) && std::string(className) == "#32770" &&
-        textOf(window) == find->caption) {
+        AppDriver::textOf(window) == find->caption) {
         find->found = window;
         return FALSE;
     }
@@ -53,6 +49,12 @@ HWND fileNameField(HWND dialog) {
 }
 
 }  // namespace
+
+std::string AppDriver::textOf(HWND window) {
+    char text[4096] = {};
+    SendMessageA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    return text;
+}
 
 AppDriver::AppDriver(const std::string& arguments) {
     std::string commandLine = "\"" + programPath + "\"";
@@ -184,6 +186,19 @@ DWORD AppDriver::close() {
         GetExitCodeProcess(process_.hProcess, &code);
     }
     return code;
+}
+
+bool fileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+RgbImage composedImage(const std::string& database, int index) {
+    RgbImage image;
+    if (std::FILE* file = std::fopen(database.c_str(), "rb")) {
+        composeImage(file, static_cast<std::int16_t>(index), image);
+        std::fclose(file);
+    }
+    return image;
 }
 
 RECT screenRectOf(HWND window, int id) {

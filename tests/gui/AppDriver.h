@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "database/RgbImage.h"
+
 namespace ferrovel::gui {
 
 // Where the program under test is; set from the command line of the tests.
@@ -38,6 +40,8 @@ public:
     // Text of a message box (its text control) and dismisses it with OK.
     std::string takeMessage(const std::string& caption) const;
 
+    // A window's text, through the ANSI message that is reliable across processes.
+    static std::string textOf(HWND window);
     std::string text(int id) const;
     std::string title() const;
     std::vector<std::string> listEntries() const;
@@ -79,5 +83,11 @@ std::vector<std::uint32_t> capturePixels(const RECT& screenRect);
 
 // A child control's rectangle in screen coordinates.
 RECT screenRectOf(HWND window, int id);
+
+// True when anything, a file or a folder, is at the path.
+bool fileExists(const std::string& path);
+
+// Image index of a database file, composed as the program composes it.
+RgbImage composedImage(const std::string& database, int index);
 
 }  // namespace ferrovel::gui

@@ -5,11 +5,9 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-#include "database/Catalogue.h"
 #include "tests/TestSupport.h"
 #include "tests/fixtures/DemoDatabase.h"
 #include "tests/gui/AppDriver.h"
@@ -89,15 +87,6 @@ Bytes dibBlock(std::uint16_t bits, std::uint32_t headerSize) {
     return block;
 }
 
-RgbImage storedImage(const std::string& database, int index) {
-    RgbImage image;
-    if (std::FILE* file = std::fopen(database.c_str(), "rb")) {
-        composeImage(file, static_cast<std::int16_t>(index), image);
-        std::fclose(file);
-    }
-    return image;
-}
-
 // The largest channel difference between expected and the same-sized
 // top-left part of actual (one stored tile composes as its whole record).
 int maxDifference(const RgbImage& actual, const RgbImage& expected) {
@@ -108,17 +97,12 @@ int maxDifference(const RgbImage& actual, const RgbImage& expected) {
     return most;
 }
 
-bool workFileLeft() {
-    return GetFileAttributesA(kWorkFile) != INVALID_FILE_ATTRIBUTES;
-}
-
 // Answers the Import Image dialog with 16 bits and no dither at the proposed
 // (original) size; returns the proposed name.
 std::string importAtSixteenBits(const AppDriver& app) {
     HWND dialog = app.waitForDialog("Import Image");
     if (!dialog) return "<no Import Image dialog>";
-    char name[256] = {};
-    SendMessageA(GetDlgItem(dialog, 1025), WM_GETTEXT, sizeof name, reinterpret_cast<LPARAM>(name));
+    const std::string name = AppDriver::textOf(GetDlgItem(dialog, 1025));
     HWND format = GetDlgItem(dialog, 1020), dither = GetDlgItem(dialog, 1024);
     SendMessageW(format, CB_SETCURSEL, 4, 0);
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(1020, CBN_SELENDOK),
@@ -141,14 +125,6 @@ protected:
 };
 
 TEST_F(Clipboard, GuardsAndAClipboardWithoutAUsableBitmap) {
-    {
-        AppDriver app;
-        ASSERT_TRUE(app.started());
-        app.press(1016);
-        EXPECT_EQ(app.takeMessage("Message"),
-                  "Please create or load a Brushwick-format database file before choosing this "
-                  "operation.");
-    }
     const std::string empty =
         testing::writeScratchFile("clip-empty.pdb", fixtures::buildDatabase("Empty", {}));
     AppDriver app("\"" + empty + "\"");
@@ -171,7 +147,7 @@ TEST_F(Clipboard, GuardsAndAClipboardWithoutAUsableBitmap) {
         EXPECT_EQ(app.takeMessage("Message"), "The clipboard is empty.") << block.size();
     }
     EXPECT_TRUE(app.listEntries().empty());
-    EXPECT_FALSE(workFileLeft());
+    EXPECT_FALSE(fileExists(kWorkFile));
 }
 
 // Copy and Paste against the clipboard as other programs use it: held by
@@ -206,15 +182,15 @@ TEST_F(Clipboard, CopyAndPasteWithOtherPrograms) {
     EXPECT_EQ(Bytes(dib.begin(), dib.begin() + std::min<std::size_t>(dib.size(), 16)),
               (Bytes{40, 0, 0, 0, 64, 1, 0, 0, 200, 0, 0, 0, 1, 0, 24, 0}));
     EXPECT_EQ(app.title(), "Ferrovel Image Manager");
-    EXPECT_FALSE(workFileLeft());
+    EXPECT_FALSE(fileExists(kWorkFile));
     app.press(1016);
     EXPECT_EQ(importAtSixteenBits(app), "ClipboardImage");
     ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 7; }));
     EXPECT_EQ(app.listEntries()[6], "ClipboardImage");
     EXPECT_EQ(app.listSelection(), 6);
-    EXPECT_LE(maxDifference(storedImage(database, 6), storedImage(database, 4)), kBound);
+    EXPECT_LE(maxDifference(composedImage(database, 6), composedImage(database, 4)), kBound);
     EXPECT_EQ(app.title(), "Ferrovel Image Manager");
-    EXPECT_FALSE(workFileLeft());
+    EXPECT_FALSE(fileExists(kWorkFile));
 
     // Others' bitmaps: the picture in the top-left corner of a white 160 x 144 canvas.
     RgbImage expected{160, 144, Bytes(160 * 144 * 3, 0xFF)};
@@ -231,8 +207,9 @@ TEST_F(Clipboard, CopyAndPasteWithOtherPrograms) {
         app.press(1016);
         EXPECT_EQ(importAtSixteenBits(app), "ClipboardImage");
         ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == count + 1; }));
-        EXPECT_LE(maxDifference(storedImage(database, static_cast<int>(count)), expected), kBound);
-        EXPECT_FALSE(workFileLeft());
+        EXPECT_LE(maxDifference(composedImage(database, static_cast<int>(count)), expected),
+                  kBound);
+        EXPECT_FALSE(fileExists(kWorkFile));
         ++count;
     }
 }

@@ -2,15 +2,11 @@
 // controls and dialogs, driven from this process.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "app/Export.h"
-#include "database/Catalogue.h"
-#include "database/TextEncoding.h"
 #include "tests/TestSupport.h"
 #include "tests/fixtures/DatabaseBuilder.h"
 #include "tests/fixtures/DemoDatabase.h"
@@ -64,31 +60,16 @@ long fileSize(const std::string& path) {
     return size;
 }
 
-bool fileExists(const std::string& path) {
-    return fileSize(path) >= 0;
-}
-
-void deleteKey(const char* path) {
-    RegDeleteTreeA(HKEY_CURRENT_USER, path);
-}
-
 void setPathValue(const char* key, const std::string& folder) {
-    HKEY handle = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
-                    nullptr);
-    RegSetValueExA(handle, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                   static_cast<DWORD>(folder.size() + 1));
-    RegCloseKey(handle);
+    RegSetKeyValueA(HKEY_CURRENT_USER, key, "Path", REG_SZ, folder.c_str(),
+                    static_cast<DWORD>(folder.size() + 1));
 }
 
 // The preview as the program must draw it: the image fitted into the frame
 // less 4 pixels a side, top-left, nearest neighbour, white elsewhere.
 std::vector<std::uint32_t> expectedPreview(const std::string& database, int index, int width,
                                            int height) {
-    std::FILE* file = std::fopen(database.c_str(), "rb");
-    RgbImage image;
-    composeImage(file, static_cast<std::int16_t>(index), image);
-    std::fclose(file);
+    const RgbImage image = composedImage(database, index);
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width * height), 0xFFFFFF);
     int drawnW = width, drawnH = height;
     if (height * image.width > width * image.height) {
@@ -148,10 +129,13 @@ TEST(Window, StartsEmptyGuardsItsCommandsAndClosesWithZeroThroughItsSystemMenu) 
         app.press(command);
         EXPECT_EQ(app.takeMessage("Message"), kNeedsImages) << "command " << command;
     }
-    app.press(1006);
-    EXPECT_EQ(
-        app.takeMessage("Message"),
-        "Please create or load a Brushwick-format database file before choosing this operation.");
+    for (int command : {1006, 1016}) {
+        app.press(command);
+        EXPECT_EQ(app.takeMessage("Message"),
+                  "Please create or load a Brushwick-format database file before choosing this "
+                  "operation.")
+            << "command " << command;
+    }
     app.press(1011);
     EXPECT_EQ(app.takeMessage("Ferrovel Image Manager Help").substr(0, 40),
               "Use this utility to view add, print, or ");
@@ -264,9 +248,7 @@ TEST(Window, NewCreatesAnEmptyDatabaseAndProposesItNextTime) {
 
 // The folder a file dialog shows in its "Look in" box.
 std::string lookInFolder(HWND dialog) {
-    wchar_t text[512] = {};  // the ANSI message garbles its characters
-    SendMessageW(GetDlgItem(dialog, 0x471), WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
-    return toUtf8(text);
+    return AppDriver::textOf(GetDlgItem(dialog, 0x471));
 }
 
 // Presses Load and returns the folder its dialog starts in; the dialog stays open.
@@ -283,8 +265,8 @@ TEST(Window, LoadStartsInThePalmDesktopFolderAndOpensTheChosenFile) {
                       palmB = testing::scratchPath("palm-b");
     CreateDirectoryA(palmA.c_str(), nullptr);
     CreateDirectoryA(palmB.c_str(), nullptr);
-    deleteKey(first);
-    deleteKey(second);
+    RegDeleteTreeA(HKEY_CURRENT_USER, first);
+    RegDeleteTreeA(HKEY_CURRENT_USER, second);
     AppDriver app;
     ASSERT_TRUE(app.started());
     HWND dialog = nullptr;
@@ -314,8 +296,8 @@ TEST(Window, LoadStartsInThePalmDesktopFolderAndOpensTheChosenFile) {
     EXPECT_TRUE(AppDriver::waitUntil([&] { return app.text(1002) == photoFolder() + "empty.pdb"; }))
         << app.text(1002);
     EXPECT_TRUE(app.listEntries().empty());
-    deleteKey(first);
-    deleteKey(second);
+    RegDeleteTreeA(HKEY_CURRENT_USER, first);
+    RegDeleteTreeA(HKEY_CURRENT_USER, second);
 }
 
 TEST(Window, ExportsNumberedNamedAndKeepsTheModeWhenClosed) {

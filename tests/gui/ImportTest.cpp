@@ -8,8 +8,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
-#include <numeric>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,10 +37,6 @@ void storeSettings(std::int16_t format, std::int16_t proportional, std::int16_t 
     const std::int16_t values[] = {format, proportional, dither};
     for (int i = 0; i < 3; ++i)
         RegSetKeyValueA(HKEY_CURRENT_USER, kSettings, kValues[i], REG_BINARY, &values[i], 2);
-}
-
-void forgetSettings() {
-    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
 }
 
 // The three stored settings, each as "type/size/value" or "-" when missing.
@@ -95,10 +89,6 @@ HWND importDialogFor(const AppDriver& app, const std::vector<std::string>& names
     return app.waitForDialog(kDialog);
 }
 
-bool fileExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // Ends a dialog with one of its buttons and waits until it is gone.
 bool finish(HWND dialog, int button) {
     AppDriver::press(dialog, button);
@@ -106,9 +96,7 @@ bool finish(HWND dialog, int button) {
 }
 
 std::string textOf(HWND dialog, int id) {
-    char text[256] = {};
-    SendMessageA(GetDlgItem(dialog, id), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
-    return text;
+    return AppDriver::textOf(GetDlgItem(dialog, id));
 }
 
 LRESULT ask(HWND dialog, int id, UINT message, WPARAM wParam = 0) {
@@ -164,11 +152,10 @@ void slide(HWND dialog, int id, int position) {
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
 }
 
-// A slider's pixels once a repaint of it has settled on screen.
+// A control's pixels once a repaint of it has settled on screen.
 std::vector<std::uint32_t> repainted(HWND dialog, int id) {
     RedrawWindow(GetDlgItem(dialog, id), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    SendMessageW(GetDlgItem(dialog, id), WM_NULL, 0, 0);
-    std::vector<std::uint32_t> last, now = capturePixels(screenRectOf(dialog, id));
+    std::vector<std::uint32_t> last, now;
     AppDriver::waitUntil([&] {
         last = std::exchange(now, capturePixels(screenRectOf(dialog, id)));
         return last == now;
@@ -176,110 +163,19 @@ std::vector<std::uint32_t> repainted(HWND dialog, int id) {
     return now;
 }
 
-// Both thumbs are drawn at 0 when the dialog opens: centred on the channel,
-// and drawn as after a move away and a Reset back to 0.
+// Both thumbs are drawn at 0 when the dialog opens: centred on their
+// channels, and drawn as after a move away and a Reset back to 0.
 void expectThumbsAtZero(const AppDriver& app, HWND dialog) {
     for (const auto& [slider, reset] : {std::pair{kContrast, 3}, std::pair{kBrightness, 4}}) {
         const RECT thumb = app.askRect(GetDlgItem(dialog, slider), TBM_GETTHUMBRECT);
         const RECT channel = app.askRect(GetDlgItem(dialog, slider), TBM_GETCHANNELRECT);
-        EXPECT_LE(std::abs(thumb.left + thumb.right - channel.left - channel.right), 2)
-            << "thumb " << thumb.left << ".." << thumb.right << ", channel " << channel.left << ".."
-            << channel.right;
+        EXPECT_NEAR(thumb.left + thumb.right, channel.left + channel.right, 2) << slider;
         const std::vector<std::uint32_t> opened = repainted(dialog, slider);
         slide(dialog, slider, 60);
         SendMessageW(dialog, WM_COMMAND, static_cast<WPARAM>(reset), 0);
-        const std::vector<std::uint32_t> reset = repainted(dialog, slider);
-        EXPECT_EQ(std::inner_product(opened.begin(), opened.end(), reset.begin(), 0, std::plus<>(),
-                                     std::not_equal_to<>()),
-                  0)
-            << "slider " << slider << " pixels differ from a thumb moved back to 0";
+        EXPECT_TRUE(repainted(dialog, slider) == opened)
+            << "slider " << slider << " drawn elsewhere";
     }
-}
-
-TEST(ImportDialog, PresetsTypedSizesAndResetsFollowTheProportions) {
-    const std::string database = testing::writeScratchFile("sizes.pdb", fixtures::demoDatabase());
-    bitmap("landscape.bmp", 640, 480);
-    bitmap("tall.bmp", 208, 400);
-    bitmap("portrait.bmp", 300, 400);  // a 304 x 400 canvas
-    storeSettings(2, 1, 1);
-    AppDriver app("\"" + database + "\"");
-    ASSERT_TRUE(app.started());
-
-    HWND dialog = importDialogFor(app, {"landscape.bmp"});
-    ASSERT_NE(dialog, nullptr);
-    choose(dialog, kSize, 1, CBN_SELCHANGE);
-    EXPECT_EQ(sizeState(dialog), "160 x 120 #1");
-    EXPECT_EQ(selectedEntry(dialog, kSize), "Scale to fit 160x160 lores screen");
-    // A typed width rewrites the height once: 333 * 480 / 640 = 249, which
-    // does not come back as a width of 332.
-    type(dialog, kWidth, "333");
-    EXPECT_EQ(sizeState(dialog), "333 x 249 #5");
-    EXPECT_EQ(selectedEntry(dialog, kSize), "Custom size");
-    tick(dialog, kProportions, false);
-    choose(dialog, kSize, 1, CBN_SELCHANGE);
-    EXPECT_EQ(sizeState(dialog), "160 x 160 #1");
-    type(dialog, kWidth, "200");
-    EXPECT_EQ(sizeState(dialog), "200 x 160 #5");
-    tick(dialog, kProportions, true);
-    EXPECT_EQ(sizeState(dialog), "200 x 150 #5");
-    // Each Reset returns its own slider only.
-    slide(dialog, kContrast, 60);
-    slide(dialog, kBrightness, -40);
-    EXPECT_EQ(choices(dialog),
-              "4-bit (16 grays), proportions 1, dither 1, contrast 60, brightness -40, all 0");
-    SendMessageW(dialog, WM_COMMAND, 3, 0);
-    EXPECT_EQ(choices(dialog),
-              "4-bit (16 grays), proportions 1, dither 1, contrast 0, brightness -40, all 0");
-    SendMessageW(dialog, WM_COMMAND, 4, 0);
-    EXPECT_EQ(ask(dialog, kBrightness, TBM_GETPOS), 0);
-    ASSERT_TRUE(finish(dialog, kCancel));
-
-    // Pinned height: 480 * 208 / 400 = 249; a typed height rewrites the width.
-    dialog = importDialogFor(app, {"tall.bmp"});
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(sizeState(dialog), "208 x 400 #0");
-    choose(dialog, kSize, 3, CBN_SELCHANGE);
-    EXPECT_EQ(sizeState(dialog), "249 x 480 #3");
-    type(dialog, kHeight, "99");
-    EXPECT_EQ(sizeState(dialog), "51 x 99 #5");
-    tick(dialog, kProportions, false);
-    choose(dialog, kSize, 3, CBN_SELCHANGE);
-    EXPECT_EQ(sizeState(dialog), "320 x 480 #3");
-    ASSERT_TRUE(finish(dialog, kCancel));
-
-    // The choices come back as stored, not as the cancelled dialogs left
-    // them; Import stores them with the edited name, in the handheld's
-    // character set ("?" for what it lacks) and cut to 255 stored bytes.
-    dialog = importDialogFor(app, {"portrait.bmp"});
-    ASSERT_NE(dialog, nullptr);
-    EXPECT_EQ(ask(dialog, kProportions, BM_GETCHECK), BST_CHECKED);
-    choose(dialog, kSize, 2, CBN_SELCHANGE);
-    EXPECT_EQ(sizeState(dialog), "243 x 320 #2");  // 320 * 304 / 400
-    tick(dialog, kProportions, false);
-    choose(dialog, kSize, 2, CBN_SELCHANGE);
-    EXPECT_EQ(sizeState(dialog), "320 x 320 #2");
-    choose(dialog, kFormat, 3, CBN_SELENDOK);
-    tick(dialog, kDither, false);
-    std::string accents;
-    for (int i = 0; i < 250; ++i) accents += "\u00E9";
-    type(dialog, kName, "Caf\u00E9 \u5199\u771F" + accents);
-    forgetSettings();
-    ASSERT_TRUE(finish(dialog, kImport));
-    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 7; }));
-    const std::string label = "Caf\xE9 ??" + std::string(248, '\xE9');
-    EXPECT_EQ(app.listEntries().back(), handheldToUtf8(label));
-    EXPECT_EQ(app.listSelection(), 6);
-    EXPECT_EQ(lastStored(database, 1), (std::vector<std::string>{"7", label + " 320x320 8"}));
-    EXPECT_EQ(storedSettings(), "3/2/3 3/2/0 3/2/0");  // REG_BINARY, 2 bytes each
-
-    // The database gone since it was loaded: the append says it cannot
-    // work, and no file appears in its place.
-    ASSERT_TRUE(DeleteFileA(database.c_str()));
-    dialog = importDialogFor(app, {"portrait.bmp"});
-    ASSERT_NE(dialog, nullptr);
-    ASSERT_TRUE(finish(dialog, kImport));
-    EXPECT_EQ(app.takeMessage("Image Import"), "Could not open temporary work file.");
-    EXPECT_FALSE(fileExists(database));
 }
 
 // Files of any name, alone and in batches: Import All stores the picture it
@@ -438,10 +334,16 @@ int previewDifferences(HWND dialog, const BgrImage& canvas, const Look& look) {
     return differences;
 }
 
-TEST(ImportDialog, OpensWithTheStoredChoicesPreviewsAndCancelOrCloseWriteNothing) {
+// One picture after another through the dialog: the stored choices come
+// up, the preview shows the result, Cancel and the close command write
+// nothing, presets and typed sizes follow the proportions, Import stores.
+TEST(ImportDialog, OpensPreviewsSizesAndStoresTheChoices) {
     const std::string database = testing::writeScratchFile("open.pdb", fixtures::demoDatabase());
     bitmap("small one.bmp", 100, 50);
     bitmap("other.bmp", 100, 50);
+    bitmap("landscape.bmp", 640, 480);
+    bitmap("tall.bmp", 208, 400);
+    bitmap("portrait.bmp", 300, 400);  // a 304 x 400 canvas
     storeSettings(3, 0, 0);
     AppDriver app("\"" + database + "\"");
     ASSERT_TRUE(app.started());
@@ -474,7 +376,7 @@ TEST(ImportDialog, OpensWithTheStoredChoicesPreviewsAndCancelOrCloseWriteNothing
     // Escape arrives as IDCANCEL and is ignored; Cancel ends without a trace.
     SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(IsWindowVisible(dialog));
-    forgetSettings();
+    RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
     ASSERT_TRUE(finish(dialog, kCancel));
     EXPECT_TRUE(AppDriver::waitUntil([&] { return app.title() == kAppTitle; }));
     EXPECT_EQ(storedSettings(), "- - -");
@@ -493,6 +395,82 @@ TEST(ImportDialog, OpensWithTheStoredChoicesPreviewsAndCancelOrCloseWriteNothing
     EXPECT_EQ(storedSettings(), "- - -");
     EXPECT_EQ(lastStored(database, 0), std::vector<std::string>{"6"});
     EXPECT_EQ(app.title(), kAppTitle);
+
+    // Presets and typed sizes follow the proportions.
+    dialog = importDialogFor(app, {"landscape.bmp"});
+    ASSERT_NE(dialog, nullptr);
+    choose(dialog, kSize, 1, CBN_SELCHANGE);
+    EXPECT_EQ(sizeState(dialog), "160 x 120 #1");
+    EXPECT_EQ(selectedEntry(dialog, kSize), "Scale to fit 160x160 lores screen");
+    // A typed width rewrites the height once: 333 * 480 / 640 = 249, which
+    // does not come back as a width of 332.
+    type(dialog, kWidth, "333");
+    EXPECT_EQ(sizeState(dialog), "333 x 249 #5");
+    EXPECT_EQ(selectedEntry(dialog, kSize), "Custom size");
+    tick(dialog, kProportions, false);
+    choose(dialog, kSize, 1, CBN_SELCHANGE);
+    EXPECT_EQ(sizeState(dialog), "160 x 160 #1");
+    type(dialog, kWidth, "200");
+    EXPECT_EQ(sizeState(dialog), "200 x 160 #5");
+    tick(dialog, kProportions, true);
+    EXPECT_EQ(sizeState(dialog), "200 x 150 #5");
+    // Each Reset returns its own slider only.
+    slide(dialog, kContrast, 60);
+    slide(dialog, kBrightness, -40);
+    EXPECT_EQ(choices(dialog),
+              "1-bit (b & w), proportions 1, dither 1, contrast 60, brightness -40, all 0");
+    SendMessageW(dialog, WM_COMMAND, 3, 0);
+    EXPECT_EQ(choices(dialog),
+              "1-bit (b & w), proportions 1, dither 1, contrast 0, brightness -40, all 0");
+    SendMessageW(dialog, WM_COMMAND, 4, 0);
+    EXPECT_EQ(ask(dialog, kBrightness, TBM_GETPOS), 0);
+    ASSERT_TRUE(finish(dialog, kCancel));
+
+    // Pinned height: 480 * 208 / 400 = 249; a typed height rewrites the width.
+    dialog = importDialogFor(app, {"tall.bmp"});
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(sizeState(dialog), "208 x 400 #0");
+    choose(dialog, kSize, 3, CBN_SELCHANGE);
+    EXPECT_EQ(sizeState(dialog), "249 x 480 #3");
+    type(dialog, kHeight, "99");
+    EXPECT_EQ(sizeState(dialog), "51 x 99 #5");
+    tick(dialog, kProportions, false);
+    choose(dialog, kSize, 3, CBN_SELCHANGE);
+    EXPECT_EQ(sizeState(dialog), "320 x 480 #3");
+    ASSERT_TRUE(finish(dialog, kCancel));
+
+    // The choices come back as stored (nothing: the defaults), not as the
+    // cancelled dialogs left them; Import stores them with the edited name, in the handheld's
+    // character set ("?" for what it lacks) and cut to 255 stored bytes.
+    dialog = importDialogFor(app, {"portrait.bmp"});
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(ask(dialog, kProportions, BM_GETCHECK), BST_CHECKED);
+    choose(dialog, kSize, 2, CBN_SELCHANGE);
+    EXPECT_EQ(sizeState(dialog), "243 x 320 #2");  // 320 * 304 / 400
+    tick(dialog, kProportions, false);
+    choose(dialog, kSize, 2, CBN_SELCHANGE);
+    EXPECT_EQ(sizeState(dialog), "320 x 320 #2");
+    choose(dialog, kFormat, 3, CBN_SELENDOK);
+    tick(dialog, kDither, false);
+    std::string accents;
+    for (int i = 0; i < 250; ++i) accents += "\u00E9";
+    type(dialog, kName, "Caf\u00E9 \u5199\u771F" + accents);
+    ASSERT_TRUE(finish(dialog, kImport));
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 7; }));
+    const std::string label = "Caf\xE9 ??" + std::string(248, '\xE9');
+    EXPECT_EQ(app.listEntries().back(), handheldToUtf8(label));
+    EXPECT_EQ(app.listSelection(), 6);
+    EXPECT_EQ(lastStored(database, 1), (std::vector<std::string>{"7", label + " 320x320 8"}));
+    EXPECT_EQ(storedSettings(), "3/2/3 3/2/0 3/2/0");  // REG_BINARY, 2 bytes each
+
+    // The database gone since it was loaded: the append says it cannot
+    // work, and no file appears in its place.
+    ASSERT_TRUE(DeleteFileA(database.c_str()));
+    dialog = importDialogFor(app, {"portrait.bmp"});
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(finish(dialog, kImport));
+    EXPECT_EQ(app.takeMessage("Image Import"), "Could not open temporary work file.");
+    EXPECT_FALSE(fileExists(database));
 }
 
 }  // namespace

@@ -76,10 +76,6 @@ std::string folder(const std::string& path) {
     return path;
 }
 
-bool exists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 // The names in a folder but "." and "..", in the file system's order.
 std::vector<std::string> entriesOf(const std::string& path) {
     std::vector<std::string> names;
@@ -98,7 +94,7 @@ std::vector<std::string> entriesOf(const std::string& path) {
 std::vector<std::string> userFolders(const std::string& palm, const std::string& subfolder) {
     std::vector<std::string> folders;
     for (const std::string& name : entriesOf(palm))
-        if (exists(palm + "\\" + name + "\\" + subfolder)) folders.push_back(name);
+        if (fileExists(palm + "\\" + name + "\\" + subfolder)) folders.push_back(name);
     return folders;
 }
 
@@ -149,9 +145,8 @@ std::vector<std::string> chooserEntries(HWND chooser) {
 
 class Install : public ::testing::Test {
 protected:
-    // The program on the database "My Paint (2).pdb", with no Palm Desktop
-    // keys. Its folder, like the Palm folder, has a name only the
-    // wide-character calls can spell.
+    // The program on "My Paint (2).pdb" in a folder named in another
+    // script, like the Palm folder; no Palm Desktop keys.
     void SetUp() override {
         TearDown();
         const std::string folder = testing::scratchPath("\u5199\u771F 1");
@@ -220,7 +215,7 @@ TEST_F(Install, ListsTheUsersOfTheFirstPalmFolderAndCancelsWithoutAMessage) {
     EXPECT_EQ(entriesThenCancel(), names);
     EXPECT_TRUE(app_->noDialog(kCaption, 0));
     for (const User& user : kUsers)
-        EXPECT_FALSE(exists(mainTree() + "\\" + user.folder + "\\Inbox\\" + kTarget));
+        EXPECT_FALSE(fileExists(mainTree() + "\\" + user.folder + "\\Inbox\\" + kTarget));
 
     // A conduit without a directory is ignored too: the subfolder is "Install".
     setConduit(1, "inscn1.dll", nullptr);
@@ -234,7 +229,7 @@ TEST_F(Install, ListsTheUsersOfTheFirstPalmFolderAndCancelsWithoutAMessage) {
     first50.resize(50);
     EXPECT_EQ(entriesThenCancel(), first50);
     EXPECT_EQ(installFor(49), kInstalled);
-    EXPECT_TRUE(exists(many + "\\" + first50[49] + "\\Install\\" + kTarget));
+    EXPECT_TRUE(fileExists(many + "\\" + first50[49] + "\\Install\\" + kTarget));
 }
 
 TEST_F(Install, CopiesToTheChosenUsersFolderAndMarksTheirNumber) {
@@ -259,7 +254,7 @@ TEST_F(Install, CopiesToTheChosenUsersFolderAndMarksTheirNumber) {
             folders.begin(), folders.end(), [&](const auto& f) { return userOf(f).name == name; });
         clearMarks();
         EXPECT_EQ(installFor(index), kInstalled);
-        EXPECT_TRUE(exists(target(firstOfName))) << folders[index];
+        EXPECT_TRUE(fileExists(target(firstOfName))) << folders[index];
         for (const User& user : kUsers)
             EXPECT_EQ(installMark(user.number), user.number == userOf(name).number ? 1 : -1)
                 << folders[index] << " " << user.number;

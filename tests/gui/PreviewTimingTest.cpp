@@ -7,7 +7,6 @@
 #include <cstdio>
 
 #include "app/PreviewFit.h"
-#include "database/Catalogue.h"
 #include "tests/TestSupport.h"
 #include "tests/fixtures/DatabaseBuilder.h"
 #include "tests/gui/AppDriver.h"
@@ -40,10 +39,7 @@ double millisecondsSince(std::chrono::steady_clock::time_point start) {
 
 // The same preview drawn into the program's window one SetPixel at a time.
 void paintWithSetPixel(HWND window, const std::string& database, int index, const RECT& preview) {
-    std::FILE* file = std::fopen(database.c_str(), "rb");
-    RgbImage image;
-    composeImage(file, static_cast<std::int16_t>(index), image);
-    std::fclose(file);
+    const RgbImage image = composedImage(database, index);
     const int width = preview.right - preview.left, height = preview.bottom - preview.top;
     const FittedPixels fitted = renderFitted(image, width, height, width, height);
     HDC dc = GetDC(window);

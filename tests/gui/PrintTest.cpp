@@ -4,7 +4,6 @@
 
 #include <chrono>
 
-#include "database/Catalogue.h"
 #include "tests/TestSupport.h"
 #include "tests/fixtures/DemoDatabase.h"
 #include "tests/gui/AppDriver.h"
@@ -46,14 +45,6 @@ std::string demoPath() {
     static const std::string path =
         testing::writeScratchFile("print-demo.pdb", fixtures::demoDatabase());
     return path;
-}
-
-RgbImage composed(int index) {
-    std::FILE* file = std::fopen(demoPath().c_str(), "rb");
-    RgbImage image;
-    composeImage(file, static_cast<std::int16_t>(index), image);
-    std::fclose(file);
-    return image;
 }
 
 // Starts the program on the demo, selects the image and presses Print.
@@ -163,13 +154,13 @@ TEST_F(Printing, DISABLED_TimeOfA600DpiJobAgainstOneSetPixelAPixel) {
     ASSERT_TRUE(waitForJob(square600().jobPath));
     const double rows = secondsSince(start) - 0.5;  // less the dialog's fixed half-second start
     DeleteFileA(square600().jobPath.c_str());
-    const double pixels = setPixelJobSeconds(square600(), composed(kPalette));
+    const double pixels = setPixelJobSeconds(square600(), composedImage(demoPath(), kPalette));
     std::printf(
         "160 x 160 at 600 dpi: %.2f s a row at a time, %.2f s with one SetPixel a pixel (%.1fx)\n",
         rows, pixels, pixels / rows);
 }
 
-TEST_F(Printing, PrintsTheImageTopLeftAtSeventyFivePixelsAnInch) {
+TEST_F(Printing, PrintsTheImageTopLeftAtSeventyFivePixelsAnInchUnlessDismissed) {
     for (const TestPrinter* printer : {&square300(), &wide600x300()}) {
         DeleteFileA(printer->jobPath.c_str());
         SetDefaultPrinterA(printer->name.c_str());
@@ -177,6 +168,12 @@ TEST_F(Printing, PrintsTheImageTopLeftAtSeventyFivePixelsAnInch) {
         ASSERT_TRUE(app.started());
         HWND dialog = startPrint(app, kPalette);
         ASSERT_NE(dialog, nullptr);
+        // Dismissing the print dialog changes nothing and prints nothing.
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        EXPECT_TRUE(app.noDialog("Printing Image", 800));
+        EXPECT_FALSE(fileExists(printer->jobPath));
+        app.press(1008);
+        ASSERT_NE(dialog = app.waitForDialog("Print"), nullptr);
         AppDriver::press(dialog, IDOK);
         EXPECT_NE(app.waitForDialog("Printing Image"), nullptr);
         ASSERT_TRUE(waitForJob(printer->jobPath)) << printer->name;
@@ -188,7 +185,7 @@ TEST_F(Printing, PrintsTheImageTopLeftAtSeventyFivePixelsAnInch) {
         EXPECT_EQ(geometry.dpiY, 300);
         const RenderedPage page = renderJob(printer->jobPath, geometry);
         ASSERT_GT(page.width, 0) << "the job did not render";
-        const RgbImage image = composed(kPalette);
+        const RgbImage image = composedImage(demoPath(), kPalette);
         int wrong = 0;
         EXPECT_EQ(correctRows(page, geometry, image, wrong), image.height * geometry.dpiY / 75)
             << printer->name;
@@ -218,25 +215,11 @@ TEST_F(Printing, CancelStopsBetweenLinesAndStillEndsThePage) {
     const RenderedPage page = renderJob(wide600x300().jobPath, geometry);
     ASSERT_GT(page.width, 0);
     int wrong = 0;
-    const int rows = correctRows(page, geometry, composed(4), wrong);
+    const int rows = correctRows(page, geometry, composedImage(demoPath(), 4), wrong);
     EXPECT_LT(rows, 200 * geometry.dpiY / 75) << "cancel did not stop the job";
     std::printf("cancelled after %d of %d lines\n", rows, 200 * geometry.dpiY / 75);
     EXPECT_EQ(wrong, (200 * geometry.dpiY / 75 - rows) * (320 * geometry.dpiX / 75))
         << "beyond the printed lines the page must stay white";
-}
-
-TEST_F(Printing, DismissingThePrintDialogChangesNothing) {
-    DeleteFileA(square300().jobPath.c_str());
-    SetDefaultPrinterA(square300().name.c_str());
-    AppDriver app("\"" + demoPath() + "\"");
-    ASSERT_TRUE(app.started());
-    HWND dialog = startPrint(app, kPalette);
-    ASSERT_NE(dialog, nullptr);
-    PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_TRUE(app.noDialog("Printing Image", 800));
-    EXPECT_EQ(app.title(), "Ferrovel Image Manager");
-    EXPECT_TRUE(IsWindowEnabled(app.mainWindow()));
-    EXPECT_EQ(GetFileAttributesA(square300().jobPath.c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
 }  // namespace

@@ -65,19 +65,12 @@ TEST_F(RegistryStore, MissingValuesAndOverlongPathsFailAndLeaveTheDefault) {
               0);
     EXPECT_EQ(readRegistryValue(std::string(kTestRoot) + "\\wide", &value, sizeof value), -1);
     EXPECT_EQ(value, 1);
-}
-
-// The Palm Desktop folder takes all 512 bytes of its value: 511 characters
-// and the terminator are read from the first key, not passed over.
-TEST_F(RegistryStore, ThePalmDesktopFolderIsReadWithItsFull512Bytes) {
-    const char* first = "Software\\U.S. Robotics\\Pilot Desktop\\Core";
-    const char* second = "Software\\3Com\\Palm Desktop\\Core";
+    // The Palm Desktop folder's value is read with all of its 512 bytes.
     const std::string folder(511, 'p');
-    RegSetKeyValueA(HKEY_CURRENT_USER, first, "Path", REG_SZ, folder.c_str(), 512);
-    RegSetKeyValueA(HKEY_CURRENT_USER, second, "Path", REG_SZ, "C:\\Second", 10);
+    RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\U.S. Robotics\\Pilot Desktop\\Core", "Path",
+                    REG_SZ, folder.c_str(), 512);
     EXPECT_EQ(palmDesktopFolder(), folder);
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\U.S. Robotics");
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\3Com");
 }
 
 }  // namespace
