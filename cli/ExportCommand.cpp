@@ -101,11 +101,14 @@ void warnOfImageDamage(const Tool& tool, const std::string& path, const std::vec
         own = true;
         warn(tool, path + ": " + recordDamageText(d.problem, d.record));
     }
-    if (own)
-        warn(tool, path + ": image " + std::to_string(index) + " is exported as far as it reads");
+    if (own) {
+        warn(tool, path + ": image " + std::to_string(index) +
+                       " is exported as far as its records can be read");
+    }
     if (others > 0) {
-        warn(tool, path + ": " + std::to_string(others) + (others == 1 ? " record" : " records") +
-                       " of other images damaged; 'imagedb check " + path + "' lists them");
+        warn(tool, path + ": " + std::to_string(others) + " record" +
+                       (others == 1 ? " of other images is" : "s of other images are") +
+                       " damaged; 'imagedb check " + path + "' lists them");
     }
 }
 

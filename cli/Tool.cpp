@@ -132,7 +132,7 @@ void warnOfDamage(const Tool& tool, const std::string& path, const std::vector<D
                        " more records are damaged");
     }
     if (!damage.empty()) {
-        warn(tool, path + ": what can be read is shown; 'imagedb check " + path +
+        warn(tool, path + ": damaged records are read as far as they go; 'imagedb check " + path +
                        "' examines every record");
     }
 }

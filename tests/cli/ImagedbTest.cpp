@@ -220,17 +220,17 @@ TEST(Imagedb, DamageIsWarnedOfWhereItIsMetAndCheckReportsIt) {
     for (const char* line : {"info DB", "list DB --json", "export DB OUT --all numbered"}) {
         const ToolRun r = run(words(line, db, out));
         EXPECT_EQ(r.status, kExitOk) << line;
-        EXPECT_EQ(r.err, both + at + "what can be read is shown; 'imagedb check " + db +
-                             "' examines every record\n");
+        EXPECT_EQ(r.err, both + at + "damaged records are read as far as they go; 'imagedb check " +
+                             db + "' examines every record\n");
     }
     ToolRun r = run(words("export DB OUT --index 1", db, out));
     EXPECT_EQ(r.status, kExitOk);
-    EXPECT_EQ(r.err,
-              at + "2 records of other images damaged; 'imagedb check " + db + "' lists them\n");
+    EXPECT_EQ(r.err, at + "2 records of other images are damaged; 'imagedb check " + db +
+                         "' lists them\n");
     r = run(words("export DB OUT --index 3", db, out));
     EXPECT_EQ(r.status, kExitOk);
-    EXPECT_EQ(r.err, at + record4 + at + "image 3 is exported as far as it reads\n" + at +
-                         "1 record of other images damaged; 'imagedb check " + db +
+    EXPECT_EQ(r.err, at + record4 + at + "image 3 is exported as far as its records can be read\n" +
+                         at + "1 record of other images is damaged; 'imagedb check " + db +
                          "' lists them\n");
     r = run({"check", db});
     EXPECT_EQ(r.status, kExitFailed);
