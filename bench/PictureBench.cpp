@@ -8,15 +8,16 @@
 // written once per run: the bitmap and the PNG by our own writers, the JPEG
 // by ImageMagick at quality 90.
 #include <benchmark/benchmark.h>
-#include <jpeglib.h>
-#include <spng.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdio>  // before jpeglib.h, which needs FILE
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <jpeglib.h>
+#include <spng.h>
 
 #include "interchange/PictureFile.h"
 #include "tests/fixtures/DatabaseBuilder.h"
