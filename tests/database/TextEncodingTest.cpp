@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+
+#include "database/FileOpen.h"
+#include "tests/TestSupport.h"
 
 namespace ferrovel {
 namespace {
@@ -43,6 +47,21 @@ TEST(TextEncoding, WhatTheHandheldLacksBecomesAQuestionMark) {
     EXPECT_EQ(toWide(photo), L"\u5199\u771F 1.bmp");
     EXPECT_EQ(toUtf8(toWide(photo)), photo);
 #endif
+}
+
+// A UTF-8 path names the file of those characters, whatever code page the
+// process runs under (the test programs run under Windows' Latin one).
+TEST(FileOpen, AFileOfAnyNameIsCreatedUnderThatNameAndOpensAgain) {
+    const std::string folder = testing::freshFolder("open");
+    std::FILE* created = openFile(folder + "\u5199\u771F \u00E9.bin", "wb");
+    ASSERT_NE(created, nullptr);
+    std::fclose(created);
+    std::FILE* opened = openFile(folder + "\u5199\u771F \u00E9.bin", "rb");
+    EXPECT_NE(opened, nullptr);
+    if (opened) std::fclose(opened);
+    const auto entry = std::filesystem::directory_iterator(folder);
+    ASSERT_NE(entry, std::filesystem::directory_iterator());
+    EXPECT_TRUE(entry->path().filename().u8string() == u8"\u5199\u771F \u00E9.bin");
 }
 
 }  // namespace
