@@ -5,8 +5,8 @@
 // A decoder is handed a whole file whose structure PictureHeader has walked
 // (complete, and of a declared size within the cap). It opens the canvas
 // itself once its library has read the size, with the canvas's orientation
-// already set, and places the rows; no library buffer larger than a band of
-// rows is kept beside the canvas.
+// already set, and places the rows as they come: beside the canvas it holds
+// a band of rows at most, whatever the library holds inside.
 #pragma once
 
 #include <cstdint>
