@@ -98,8 +98,9 @@ struct FileHead {
         return true;
     }
     std::int32_t le32(std::size_t at) const {
-        return static_cast<std::int32_t>(bytes[at] | bytes[at + 1] << 8 | bytes[at + 2] << 16 |
-                                         std::uint32_t{bytes[at + 3]} << 24);
+        std::uint32_t value = 0;
+        for (std::size_t i = 4; i-- > 0;) value = value << 8 | bytes[at + i];
+        return static_cast<std::int32_t>(value);
     }
 };
 
@@ -115,6 +116,7 @@ FileHead readHead(const std::string& path) {
 // What a file that is no bitmap the reader takes shows itself to be.
 std::string whatTheFileIs(const FileHead& head) {
     if (head.size == 0) return "is empty";
+    if (head.startsWith("BM") && head.size < 30) return "is too short for a Windows bitmap";
     if (head.startsWith("BM")) {
         if (head.le32(18) < 0) return "is a Windows bitmap with a negative width";
         return "is a Windows bitmap of " + std::to_string(head.bytes[28] | head.bytes[29] << 8) +
