@@ -2,7 +2,6 @@
 
 #include "app/PreviewFit.h"
 #include "app/ViewText.h"
-#include "app/WinUtil.h"
 #include "app/resource.h"
 #include "database/ByteStream.h"
 #include "database/Catalogue.h"
@@ -10,6 +9,7 @@
 #include "database/FileOpen.h"
 #include "database/TextEncoding.h"
 #include "database/WorkFile.h"
+#include "platform/WinUtil.h"
 
 namespace ferrovel {
 namespace {

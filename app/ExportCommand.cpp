@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "app/Export.h"
-#include "app/WinUtil.h"
 #include "app/resource.h"
+#include "platform/WinUtil.h"
 
 namespace ferrovel {
 namespace {

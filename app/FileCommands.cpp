@@ -2,45 +2,27 @@
 
 #include <windows.h>
 
-#include <cstdio>
 #include <optional>
 #include <vector>
 
 #include "app/DatabaseView.h"
-#include "app/Registry.h"
-#include "app/RegistryPath.h"
+#include "app/LoadStart.h"
 #include "app/ViewText.h"
-#include "app/WinUtil.h"
 #include "database/Container.h"
+#include "install/PalmDesktop.h"
+#include "platform/WinUtil.h"
 
 namespace ferrovel {
 namespace {
 
 constexpr wchar_t kDatabaseFilter[] = L"PalmOS Databases (*.pdb)\0*.pdb\0All Files (*.*)\0*.*\0";
-constexpr DWORD kPathValueBytes = 512;
 
 std::optional<std::string> chooseDatabase(HWND owner, FileDialog kind, std::string_view title,
                                           const std::string& start) {
     return chooseFile(owner, kind, kDatabaseFilter, title, L"pdb", start);
 }
 
-// The value is read with its full 512 bytes; the text ends at the stored
-// terminator, or after all 512 bytes when there is none.
-std::optional<std::string> readPathValue(const char* company, const char* product) {
-    char path[300];
-    std::snprintf(path, sizeof path, "%s\\%s\\%s\\%s\\%s", "Software", company, product, "Core",
-                  "Path");
-    std::vector<char> folder(kPathValueBytes + 1, '\0');
-    if (readRegistryValue(path, folder.data(), kPathValueBytes) != 0) return std::nullopt;
-    return std::string(folder.data());
-}
-
 }  // namespace
-
-std::optional<std::string> palmDesktopFolder() {
-    if (auto folder = readPathValue("U.S. Robotics", "Pilot Desktop")) return folder;
-    return readPathValue("3Com", "Palm Desktop");
-}
 
 void openDatabasePath(AppState& state, const std::string& path) {
     // A path cut to fit would name another file: a longer one is not opened.

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "app/AppState.h"
@@ -18,8 +17,5 @@ std::int16_t loadDatabaseCommand(AppState& state);
 
 // Makes path the current database and shows it, as Load does once a file is chosen.
 void openDatabasePath(AppState& state, const std::string& path);
-
-// The Palm Desktop folder from the registry, when one of its two keys has it.
-std::optional<std::string> palmDesktopFolder();
 
 }  // namespace ferrovel

@@ -9,10 +9,10 @@
 #include "app/DatabaseView.h"
 #include "app/ImportDialog.h"
 #include "app/ViewText.h"
-#include "app/WinUtil.h"
 #include "database/Append.h"
 #include "database/TextEncoding.h"
 #include "interchange/Bmp.h"
+#include "platform/WinUtil.h"
 
 namespace ferrovel {
 namespace {

@@ -8,11 +8,11 @@
 #include <vector>
 
 #include "app/ImportPreview.h"
-#include "app/Registry.h"
-#include "app/WinUtil.h"
 #include "app/resource.h"
 #include "database/Append.h"
 #include "database/TextEncoding.h"
+#include "platform/Registry.h"
+#include "platform/WinUtil.h"
 
 namespace ferrovel {
 namespace {

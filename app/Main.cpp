@@ -10,9 +10,9 @@
 #include "app/AppState.h"
 #include "app/FileCommands.h"
 #include "app/MainWindow.h"
-#include "app/WinUtil.h"
 #include "app/resource.h"
 #include "database/TextEncoding.h"
+#include "platform/WinUtil.h"
 
 namespace {
 

@@ -1,14 +1,14 @@
 #include "app/MainWindow.h"
 
+#include "app/ClipboardCommand.h"
 #include "app/DatabaseView.h"
 #include "app/ExportCommand.h"
 #include "app/FileCommands.h"
 #include "app/ImportCommand.h"
+#include "app/InstallCommand.h"
 #include "app/Print.h"
-#include "app/WinUtil.h"
 #include "app/resource.h"
-#include "install/InstallCommand.h"
-#include "interchange/Clipboard.h"
+#include "platform/WinUtil.h"
 
 namespace ferrovel {
 namespace {

@@ -6,10 +6,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/WinUtil.h"
 #include "app/resource.h"
 #include "database/Catalogue.h"
 #include "database/FileOpen.h"
+#include "platform/WinUtil.h"
 
 namespace ferrovel {
 namespace {

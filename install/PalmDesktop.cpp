@@ -3,12 +3,12 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <optional>
 
-#include "app/FileCommands.h"
-#include "app/Registry.h"
-#include "app/WinUtil.h"
 #include "database/TextEncoding.h"
+#include "platform/Registry.h"
+#include "platform/WinUtil.h"
 
 namespace ferrovel {
 namespace {
@@ -18,6 +18,18 @@ constexpr std::size_t kMaxScanPathChars = 511;
 constexpr DWORD kModuleBytes = 40;
 constexpr DWORD kDirectoryBytes = 256;
 constexpr int kInstallConduits = 2;
+constexpr DWORD kPathValueBytes = 512;
+
+// The value is read with its full 512 bytes; the text ends at the stored
+// terminator, or after all 512 bytes when there is none.
+std::optional<std::string> readPathValue(const char* company, const char* product) {
+    char path[300];
+    std::snprintf(path, sizeof path, "%s\\%s\\%s\\%s\\%s", "Software", company, product, "Core",
+                  "Path");
+    std::vector<char> folder(kPathValueBytes + 1, '\0');
+    if (readRegistryValue(path, folder.data(), kPathValueBytes) != 0) return std::nullopt;
+    return std::string(folder.data());
+}
 
 // A registry text of at most size bytes, terminated here even when the
 // stored value is not.
@@ -88,6 +100,11 @@ void scanUserFolders(PalmDesktop& desktop) {
 }
 
 }  // namespace
+
+std::optional<std::string> palmDesktopFolder() {
+    if (auto folder = readPathValue("U.S. Robotics", "Pilot Desktop")) return folder;
+    return readPathValue("3Com", "Palm Desktop");
+}
 
 std::int16_t locatePalmUsers(PalmDesktop& desktop) {
     desktop = PalmDesktop{};

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,9 +18,13 @@ struct PalmDesktop {
     std::vector<PalmUser> users;                // at most kMaxPalmUsers, in the scan's order
 };
 
+// The Palm Desktop folder from the registry, when one of its two keys has it.
+std::optional<std::string> palmDesktopFolder();
+
 // Fills desktop anew from the registry and the folder scan: 0 when the Palm
 // folder is named in the registry (also when no user has an install folder),
 // -1 after telling the user ("Registry Error") that it is not.
+
 std::int16_t locatePalmUsers(PalmDesktop& desktop);
 
 // Writes the install mark of the user called userName (REG_DWORD 1 named by

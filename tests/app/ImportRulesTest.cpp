@@ -5,7 +5,8 @@
 
 #include "app/Import.h"
 #include "app/ImportPreview.h"
-#include "app/RegistryPath.h"
+#include "app/LoadStart.h"
+#include "platform/RegistryPath.h"
 
 namespace ferrovel {
 namespace {

@@ -1,7 +1,7 @@
 // The settings store against the real registry of the test's Windows.
-#include "app/Registry.h"
+#include "platform/Registry.h"
 
-#include "app/FileCommands.h"
+#include "install/PalmDesktop.h"
 
 #include <gtest/gtest.h>
 

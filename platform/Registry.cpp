@@ -1,9 +1,9 @@
-#include "app/Registry.h"
+#include "platform/Registry.h"
 
 #include <optional>
 #include <vector>
 
-#include "app/RegistryPath.h"
+#include "platform/RegistryPath.h"
 
 namespace ferrovel {
 namespace {

@@ -1,4 +1,4 @@
-#include "interchange/Clipboard.h"
+#include "app/ClipboardCommand.h"
 
 #include <windows.h>
 
@@ -8,13 +8,13 @@
 #include "app/DatabaseView.h"
 #include "app/Export.h"
 #include "app/ImportCommand.h"
-#include "app/WinUtil.h"
 #include "app/resource.h"
 #include "database/ByteStream.h"
 #include "database/FileOpen.h"
 #include "database/FileReplace.h"
 #include "database/TextEncoding.h"
 #include "interchange/DibBlock.h"
+#include "platform/WinUtil.h"
 
 namespace ferrovel {
 namespace {

@@ -1,4 +1,4 @@
-#include "install/InstallCommand.h"
+#include "app/InstallCommand.h"
 
 #include <windows.h>
 
@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <string>
 
-#include "app/WinUtil.h"
 #include "app/resource.h"
 #include "database/FileOpen.h"
 #include "database/FileReplace.h"
 #include "install/PalmDesktop.h"
 #include "install/UserList.h"
+#include "platform/WinUtil.h"
 
 namespace ferrovel {
 namespace {

@@ -22,13 +22,4 @@ struct RegistryValuePath {
 // more than 10 keys, or one without a value name.
 std::optional<RegistryValuePath> splitRegistryPath(const std::string& path);
 
-// The folder Load starts in: the current database when there is one, else
-// the Palm Desktop folder followed by "\*.pdb" ("\*.pdb" alone without one).
-// A folder too long for the 511 characters of the start text is not cut
-// into a different folder: the start falls back to "\*.pdb".
-std::string loadStartText(const std::string& currentDatabasePath,
-                          const std::optional<std::string>& palmDesktopFolder);
-
-inline constexpr std::size_t kMaxLoadStartChars = 511;
-
 }  // namespace ferrovel

@@ -1,4 +1,4 @@
-#include "app/RegistryPath.h"
+#include "platform/RegistryPath.h"
 
 namespace ferrovel {
 
@@ -20,15 +20,6 @@ std::optional<RegistryValuePath> splitRegistryPath(const std::string& path) {
     if (components.size() > kMaxRegistryKeys) return std::nullopt;
     split.keys = std::move(components);
     return split;
-}
-
-std::string loadStartText(const std::string& currentDatabasePath,
-                          const std::optional<std::string>& palmDesktopFolder) {
-    if (!currentDatabasePath.empty()) return currentDatabasePath.substr(0, kMaxLoadStartChars);
-    const std::string pattern = "\\*.pdb";
-    const std::string folder = palmDesktopFolder.value_or(std::string());
-    if (folder.size() + pattern.size() > kMaxLoadStartChars) return pattern;
-    return folder + pattern;
 }
 
 }  // namespace ferrovel

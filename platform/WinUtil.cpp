@@ -1,4 +1,4 @@
-#include "app/WinUtil.h"
+#include "platform/WinUtil.h"
 
 #include <algorithm>
 
