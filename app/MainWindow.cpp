@@ -2,6 +2,7 @@
 
 #include "app/ClipboardCommand.h"
 #include "app/DatabaseView.h"
+#include "app/EditCommands.h"
 #include "app/ExportCommand.h"
 #include "app/FileCommands.h"
 #include "app/ImportCommand.h"
@@ -91,6 +92,12 @@ void runCommand(AppState& state, int id, int notification) {
                 refreshDatabaseView(state, state.currentDatabasePath, kRedraw);
             }
             break;
+        case IDM_RENAME:
+        case IDM_DELETE:
+        case IDM_MOVE_UP:
+        case IDM_MOVE_DOWN:
+            runEditCommand(state, id);
+            break;
         default:
             break;
     }
@@ -131,6 +138,13 @@ INT_PTR CALLBACK mainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
             if (AppState* state = stateOf(window))
                 runCommand(*state, LOWORD(wParam), HIWORD(wParam));
             return TRUE;
+        case WM_CONTEXTMENU: {
+            AppState* state = stateOf(window);
+            if (!state || reinterpret_cast<HWND>(wParam) != GetDlgItem(window, IDC_IMAGE_LIST))
+                return FALSE;
+            showImageMenu(*state, lParam);
+            return TRUE;
+        }
         default:
             return FALSE;
     }
@@ -145,10 +159,11 @@ HWND createMainWindow(AppState& state, int showCommand) {
     return window;
 }
 
-int runMessageLoop(const AppState& state) {
+int runMessageLoop(AppState& state) {
     MSG message;
     // Wide messages: a typed character reaches the controls as it was typed.
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (handleImageListKey(state, message)) continue;
         if (IsDialogMessageW(state.mainWindow, &message)) continue;
         TranslateMessage(&message);
         DispatchMessageW(&message);

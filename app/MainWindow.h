@@ -12,6 +12,6 @@ namespace ferrovel {
 HWND createMainWindow(AppState& state, int showCommand);
 
 // Runs the message loop until the quit message; returns its code.
-int runMessageLoop(const AppState& state);
+int runMessageLoop(AppState& state);
 
 }  // namespace ferrovel

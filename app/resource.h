@@ -56,3 +56,13 @@
 #define IDC_IMPORT_ALL 1026
 #define IDC_IMPORT_OK 1023
 #define IDC_IMPORT_CANCEL 1022
+
+// The image list's context menu.
+#define IDM_RENAME 1040
+#define IDM_DELETE 1041
+#define IDM_MOVE_UP 1042
+#define IDM_MOVE_DOWN 1043
+
+// Rename Image dialog.
+#define IDD_RENAME 114
+#define IDC_RENAME_NAME 1044

@@ -1,0 +1,203 @@
+// End-to-end tests of changing a database in the window: the image list's
+// context menu and keys, given as real input through the window system.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "database/Catalogue.h"
+#include "tests/TestSupport.h"
+#include "tests/fixtures/DemoDatabase.h"
+#include "tests/gui/AppDriver.h"
+
+namespace ferrovel::gui {
+namespace {
+
+using fixtures::Bytes;
+
+constexpr int kImageList = 1012;
+
+// One record as the file holds it: its entry's attribute word, then its bytes.
+struct Record {
+    Bytes attributes;
+    Bytes data;
+    bool operator==(const Record&) const = default;
+};
+
+std::uint32_t bigEndian32(const Bytes& bytes, std::size_t at) {
+    return std::uint32_t(bytes[at]) << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 |
+           bytes[at + 3];
+}
+
+// The records of a database file, cut out at the offsets of its record list.
+std::vector<Record> recordsOf(const Bytes& file) {
+    const std::size_t count = std::size_t(file[76]) << 8 | file[77];
+    std::vector<Record> records;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t entry = 78 + 8 * i;
+        const std::size_t end = i + 1 < count ? bigEndian32(file, entry + 8) : file.size();
+        records.push_back({Bytes(file.begin() + entry + 4, file.begin() + entry + 8),
+                           Bytes(file.begin() + bigEndian32(file, entry), file.begin() + end)});
+    }
+    return records;
+}
+
+// The demo's records image by image in the given order of its images: Rings
+// to Palette one record each, Sunset four tiles, Balloon two layers.
+std::vector<Record> demoImagesInOrder(const std::vector<int>& images) {
+    const std::vector<std::vector<int>> recordsOfImage = {{0}, {1}, {2}, {3}, {4, 5, 6, 7}, {8, 9}};
+    const std::vector<Record> demo = recordsOf(fixtures::demoDatabase());
+    std::vector<Record> records;
+    for (int image : images)
+        for (int record : recordsOfImage[image]) records.push_back(demo[record]);
+    return records;
+}
+
+// Real input through the window system's queue, as a user gives it.
+void send(std::initializer_list<INPUT> inputs) {
+    std::vector<INPUT> all(inputs);
+    SendInput(static_cast<UINT>(all.size()), all.data(), sizeof(INPUT));
+    Sleep(50);
+}
+
+INPUT key(WORD virtualKey, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = virtualKey;
+    input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+    return input;
+}
+
+INPUT button(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    return input;
+}
+
+void typeKeys(std::initializer_list<WORD> keys) {
+    for (WORD virtualKey : keys) send({key(virtualKey, false), key(virtualKey, true)});
+}
+
+void typeShifted(WORD virtualKey) {
+    send(
+        {key(VK_SHIFT, false), key(virtualKey, false), key(virtualKey, true), key(VK_SHIFT, true)});
+}
+
+// Clicks list entry index with the left or right button; either selects it.
+bool clickEntry(const AppDriver& app, int index, bool right) {
+    HWND list = GetDlgItem(app.mainWindow(), kImageList);
+    const int height = static_cast<int>(SendMessageW(list, LB_GETITEMHEIGHT, 0, 0));
+    POINT at{10, height * index + height / 2};
+    ClientToScreen(list, &at);
+    SetCursorPos(at.x, at.y);
+    send({button(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN),
+          button(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP)});
+    return AppDriver::waitUntil([&] { return app.listSelection() == index; });
+}
+
+// The program's popup menu, once it shows.
+HWND waitForMenu() {
+    HWND menu = nullptr;
+    AppDriver::waitUntil([&] {
+        menu = FindWindowA("#32768", nullptr);
+        return menu && IsWindowVisible(menu);
+    });
+    return menu;
+}
+
+// Chooses a menu item with the arrow keys: from no highlighted item, Down
+// goes to Rename... and Delete, Up to Move Down and Move Up.
+bool chooseFromMenu(std::initializer_list<WORD> keys) {
+    HWND menu = waitForMenu();
+    if (!menu) return false;
+    typeKeys(keys);
+    typeKeys({VK_RETURN});
+    return AppDriver::waitUntil([&] { return !IsWindowVisible(menu); });
+}
+
+std::vector<std::string> namesStored(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::vector<std::string> names;
+    for (const CatalogueEntry& entry : listCatalogue(file)) names.push_back(entry.name);
+    std::fclose(file);
+    return names;
+}
+
+// Every way in: Delete (answered Yes) and F2 on the keyboard, the menu by
+// right click (Delete answered No), by the menu key and by Shift+F10. Each
+// change is checked in the file, record by record, and in the list.
+TEST(EditImages, DeleteRenameAndMoveThroughTheContextMenuAndKeys) {
+    const Bytes demo = fixtures::demoDatabase();
+    const std::string path = testing::writeScratchFile("edit.pdb", demo);
+    const Bytes header(demo.begin(), demo.begin() + 76);
+    AppDriver app("\"" + path + "\"");
+    ASSERT_TRUE(app.started());
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 6; }));
+    auto fileHolds = [&](const std::vector<int>& images) {
+        const Bytes file = fixtures::readFileBytes(path);
+        return Bytes(file.begin(), file.begin() + 76) == header &&
+               recordsOf(file) == demoImagesInOrder(images);
+    };
+
+    ASSERT_TRUE(clickEntry(app, 1, false));
+    typeKeys({VK_DELETE});
+    HWND confirm = app.waitForDialog("Delete Image");
+    ASSERT_TRUE(confirm);
+    EXPECT_EQ(AppDriver::textOf(GetDlgItem(confirm, 0xFFFF)),
+              "Delete the image \"Four grays\" from the database?");
+    AppDriver::press(confirm, IDYES);
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 5; }));
+    EXPECT_TRUE(fileHolds({0, 2, 3, 4, 5}));
+    EXPECT_EQ(app.listSelection(), 1);  // the next image
+
+    ASSERT_TRUE(clickEntry(app, 0, true));
+    ASSERT_TRUE(chooseFromMenu({VK_DOWN, VK_DOWN}));
+    confirm = app.waitForDialog("Delete Image");
+    ASSERT_TRUE(confirm);
+    EXPECT_EQ(AppDriver::textOf(GetDlgItem(confirm, 0xFFFF)),
+              "Delete the image \"Rings\" from the database?");
+    AppDriver::press(confirm, IDNO);
+    EXPECT_TRUE(app.noDialog("Delete Image"));
+    EXPECT_TRUE(fileHolds({0, 2, 3, 4, 5}));
+    EXPECT_EQ(app.listSelection(), 0);  // the right click selected it
+
+    typeKeys({VK_APPS});
+    ASSERT_TRUE(chooseFromMenu({VK_UP}));
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listSelection() == 1; }));
+    EXPECT_TRUE(fileHolds({2, 0, 3, 4, 5}));
+
+    ASSERT_TRUE(clickEntry(app, 4, false));
+    typeShifted(VK_F10);
+    ASSERT_TRUE(chooseFromMenu({VK_UP, VK_UP}));
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listSelection() == 3; }));
+    EXPECT_TRUE(fileHolds({2, 0, 3, 5, 4}));
+    EXPECT_EQ(app.listEntries(),
+              (std::vector<std::string>{"Gray ramp", "Rings", "Palette", "Balloon", "Sunset"}));
+
+    typeKeys({VK_F2});
+    HWND rename = app.waitForDialog("Rename Image");
+    ASSERT_TRUE(rename);
+    EXPECT_EQ(AppDriver::textOf(GetDlgItem(rename, 1044)), "Balloon");
+    SendMessageW(GetDlgItem(rename, 1044), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Zo\u00eb"));
+    AppDriver::press(rename, IDOK);
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return namesStored(path)[3] == "Zo\xEB"; }));
+    EXPECT_EQ(namesStored(path),
+              (std::vector<std::string>{"Gray ramp", "Rings", "Palette", "Zo\xEB", "Sunset"}));
+    const std::vector<Record> renamed = recordsOf(fixtures::readFileBytes(path));
+    const std::vector<Record> before = demoImagesInOrder({2, 0, 3, 5, 4});
+    ASSERT_EQ(renamed.size(), before.size());
+    for (std::size_t i : {0u, 1u, 2u, 5u, 6u, 7u, 8u}) EXPECT_EQ(renamed[i], before[i]) << i;
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 5; }));
+    char shown[8] = {};  // the list is read in this process's code page
+    WideCharToMultiByte(CP_ACP, 0, L"Zo\u00eb", -1, shown, sizeof shown, nullptr, nullptr);
+    EXPECT_EQ(app.listEntries()[3], shown);
+    EXPECT_EQ(app.listSelection(), 3);
+    EXPECT_EQ(app.close(), 0u);
+}
+
+}  // namespace
+}  // namespace ferrovel::gui
