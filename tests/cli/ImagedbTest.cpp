@@ -29,13 +29,17 @@ std::string readAll(std::FILE* file) {
 }
 
 // Runs the tool in-process: input is what standard input holds, and a
-// failing output is a file open for reading only, which takes no write.
+// failing output is a file open for reading only, which takes no write. The
+// streams are files of this process's scratch folder: the Windows C
+// library's tmpfile names collide between test processes running at once.
 ToolRun run(const Args& args, const std::string& input = "", bool failingOutput = false) {
-    std::FILE* in = std::tmpfile();
-    std::FILE* err = std::tmpfile();
-    std::FILE* out = failingOutput
-                         ? std::fopen(testing::writeScratchFile("read-only", {}).c_str(), "rb")
-                         : std::tmpfile();
+    const auto stream = [](const char* name, const char* mode) {
+        return std::fopen(scratchPath(name).c_str(), mode);
+    };
+    std::FILE* in = stream("run-in", "w+b");
+    std::FILE* err = stream("run-err", "w+b");
+    if (failingOutput) testing::writeScratchFile("run-read-only", {});
+    std::FILE* out = failingOutput ? stream("run-read-only", "rb") : stream("run-out", "w+b");
     if (!in || !out || !err) return {};
     std::fwrite(input.data(), 1, input.size(), in);
     std::rewind(in);
