@@ -10,18 +10,25 @@
 #include "database/RgbImage.h"
 #include "database/TextEncoding.h"
 #include "interchange/Bmp.h"
+#include "interchange/PictureFile.h"
 
 namespace ferrovel {
 namespace {
 
 constexpr std::int16_t kFirstDuplicateNumber = 2;
 
-bool endsWithBmp(const std::string& path) {
+const char* extensionOf(ExportFormat format) {
+    return format == ExportFormat::Png ? ".png" : ".bmp";
+}
+
+// True when path ends in extension (".bmp" or ".png"), letters in any case.
+bool endsWith(const std::string& path, const char* extension) {
     if (path.size() < 4) return false;
     const char* end = path.c_str() + path.size() - 4;
-    return end[0] == '.' && std::tolower(static_cast<unsigned char>(end[1])) == 'b' &&
-           std::tolower(static_cast<unsigned char>(end[2])) == 'm' &&
-           std::tolower(static_cast<unsigned char>(end[3])) == 'p';
+    for (int i = 0; i < 4; ++i) {
+        if (std::tolower(static_cast<unsigned char>(end[i])) != extension[i]) return false;
+    }
+    return true;
 }
 
 bool isReplacedInFileName(unsigned char c) {
@@ -42,18 +49,29 @@ void tell(const ExportHooks& hooks, const char* text) {
 
 std::string outputPath(const ExportRequest& request, const std::string& imageName,
                        std::int16_t index, const ExportHooks& hooks) {
-    if (request.mode == kExportNumbered) return numberedExportPath(request.fileName, index);
+    if (request.mode == kExportNumbered)
+        return numberedExportPath(request.fileName, index, request.format);
     if (request.mode != kExportByName) return request.fileName;
-    return namedExportPath(request.fileName, imageName, hooks);
+    return namedExportPath(request.fileName, imageName, hooks, request.format);
+}
+
+// The PNG's size: the catalogue's, within the composition, as a damaged
+// label may claim more than its tiles hold or nothing at all.
+std::int16_t croppedSide(std::int16_t label, std::int16_t composed) {
+    return label > 0 && label < composed ? label : composed;
 }
 
 // Composes and writes one image; the status of the step that failed, or 0.
 std::int16_t exportOne(std::FILE* database, const CatalogueEntry& image, std::int16_t index,
-                       const std::string& path, const ExportHooks& hooks) {
+                       const std::string& path, ExportFormat format, const ExportHooks& hooks) {
     RgbImage picture;
     const std::int16_t composed = composeImage(database, image.info, picture);
     if (composed != 0) return composed;
-    const std::int16_t written = writeBmp(path, picture);
+    const std::int16_t written =
+        format == ExportFormat::Png
+            ? writePng(path, picture, croppedSide(image.info.width, picture.width),
+                       croppedSide(image.info.height, picture.height))
+            : writeBmp(path, picture);
     if (written == kBmpWriteOpenFailed) {
         tell(hooks, kMessageNoTargetFile);
     } else if (written != 0) {
@@ -80,11 +98,18 @@ CatalogueEntry imageToExport(std::FILE* database, const std::vector<CatalogueEnt
 
 }  // namespace
 
-std::string numberedExportPath(const std::string& fileName, std::int16_t index) {
+ExportFormat exportFormatOfPath(const std::string& path, ExportFormat otherwise) {
+    if (endsWith(path, ".png")) return ExportFormat::Png;
+    if (endsWith(path, ".bmp")) return ExportFormat::Bmp;
+    return otherwise;
+}
+
+std::string numberedExportPath(const std::string& fileName, std::int16_t index,
+                               ExportFormat format) {
     std::string path = fileName;
-    if (path.size() > 4 && endsWithBmp(path)) path.resize(path.size() - 4);
+    if (path.size() > 4 && endsWith(path, extensionOf(format))) path.resize(path.size() - 4);
     char number[16];
-    std::snprintf(number, sizeof number, "%03hd.bmp", index);
+    std::snprintf(number, sizeof number, "%03hd%s", index, extensionOf(format));
     return path + number;
 }
 
@@ -107,18 +132,18 @@ std::string fileNameFromImageName(const std::string& imageName) {
 }
 
 std::string namedExportPath(const std::string& fileName, const std::string& imageName,
-                            const ExportHooks& hooks) {
+                            const ExportHooks& hooks, ExportFormat format) {
     if (imageName.empty()) return fileName;
     const std::size_t folderEnd = fileName.find_last_of(":\\/");
     const std::string folder =
         folderEnd == std::string::npos ? "" : fileName.substr(0, folderEnd + 1);
     std::string path = folder + fileNameFromImageName(imageName);
-    if (!endsWithBmp(path)) path += ".bmp";
+    if (!endsWith(path, extensionOf(format))) path += extensionOf(format);
     if (!fileExists(hooks, path)) return path;
     const std::string stem = path.substr(0, path.size() - 4);
     for (std::int16_t number = kFirstDuplicateNumber;; ++number) {
         char ending[24];
-        std::snprintf(ending, sizeof ending, " [%hd].bmp", number);
+        std::snprintf(ending, sizeof ending, " [%hd]%s", number, extensionOf(format));
         path = stem + ending;
         // The last number is taken whether or not its file exists.
         if (number >= hooks.lastDuplicateNumber || !fileExists(hooks, path)) return path;
@@ -142,7 +167,7 @@ std::int16_t exportImages(const ExportRequest& request, const ExportHooks& hooks
             const CatalogueEntry image = imageToExport(database, listing, everyImage, index);
             const std::string path = outputPath(request, image.name, index, hooks);
             if (hooks.showOutputPath) hooks.showOutputPath(hooks.context, path);
-            status = exportOne(database, image, index, path, hooks);
+            status = exportOne(database, image, index, path, request.format, hooks);
             if (!everyImage || index + 1 >= request.imageCount) break;
             ++index;
         }

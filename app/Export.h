@@ -1,5 +1,5 @@
-// The export loop: images of a database to 24-bit bitmap files, the selected
-// one to a chosen file, or every image to numbered files or to files named
+// The export loop: images of a database to 24-bit bitmap files or to PNG
+// files, the selected one to a chosen file, or every image to numbered files or to files named
 // after the images. The window's Export and Copy commands and the imagedb
 // tool all run this one loop; they differ only in the hooks they pass.
 #pragma once
@@ -17,6 +17,10 @@ enum ExportMode : std::int16_t {
     kExportNumbered = 3,     // every image, the chosen name plus a three-digit number
 };
 
+// A bitmap holds the whole composition, a one-tile image's 160 x 160 record
+// included; a PNG is cropped to the catalogue's width x height.
+enum class ExportFormat : std::uint8_t { Bmp, Png };
+
 inline constexpr std::int16_t kExportNoDatabase = -1;  // the database cannot be opened
 
 inline constexpr const char* kExportCaption = "Image Export";
@@ -33,7 +37,12 @@ struct ExportRequest {
     std::int16_t mode = kExportSelected;
     std::int16_t imageCount = 0;     // the entries of the image list
     std::int16_t selectedImage = 0;  // the image of the single-image modes
+    ExportFormat format = ExportFormat::Bmp;
 };
+
+// The format a path's ending names (".bmp" or ".png", in any case), or
+// otherwise when it names neither.
+ExportFormat exportFormatOfPath(const std::string& path, ExportFormat otherwise);
 
 // What the loop tells its caller, and how it asks whether a file exists. A
 // null hook is skipped; a null fileExists tries to open the file for reading.
@@ -49,8 +58,10 @@ struct ExportHooks {
     std::int16_t lastDuplicateNumber = 9;
 };
 
-// The file name of a numbered export: a ".bmp" ending dropped, then "%03hd.bmp".
-std::string numberedExportPath(const std::string& fileName, std::int16_t index);
+// The file name of a numbered export: the format's ending (".bmp" or ".png")
+// dropped, then "%03hd" and that ending.
+std::string numberedExportPath(const std::string& fileName, std::int16_t index,
+                               ExportFormat format = ExportFormat::Bmp);
 
 // An image name made fit for a file name: control bytes and " * / : < > ? \ `
 // { | } become "_", the result is cut to 32 characters, a Windows device name
@@ -64,10 +75,11 @@ std::string fileNameFromImageName(const std::string& imageName);
 bool isDeviceName(const std::string& name);
 
 // The path an image named imageName is written to in a by-name export: the
-// file name's folder plus the image name plus ".bmp", numbered " [2]" up to
-// hooks.lastDuplicateNumber while that path exists. An empty image name gives the file name itself.
+// file name's folder plus the image name plus the format's ending, numbered
+// " [2]" up to hooks.lastDuplicateNumber while that path exists. An empty
+// image name gives the file name itself.
 std::string namedExportPath(const std::string& fileName, const std::string& imageName,
-                            const ExportHooks& hooks);
+                            const ExportHooks& hooks, ExportFormat format = ExportFormat::Bmp);
 
 // Runs the export: 0, kExportNoDatabase, or the first failing status of
 // composing (-64) or writing an image.

@@ -2,12 +2,22 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "app/Export.h"
 #include "app/resource.h"
+#include "database/TextEncoding.h"
 #include "platform/WinUtil.h"
 
 namespace ferrovel {
 namespace {
+
+// The save dialog's filters; the second one writes PNG files.
+constexpr wchar_t kExportFilter[] =
+    L"Windows Bitmaps (*.bmp)\0*.bmp\0PNG Images (*.png)\0*.png\0All Files (*.*)\0*.*\0";
+constexpr DWORD kPngFilterIndex = 2;
+constexpr std::size_t kFileFieldChars = MAX_PATH;
 
 INT_PTR CALLBACK exportModeProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -52,13 +62,22 @@ void showExportMessage(void*, const char* text) {
     showMessage(text, kExportCaption);
 }
 
-// Asks for the file name; false when cancelled.
-bool askExportFileName(AppState& state) {
-    const std::optional<std::string> chosen =
-        chooseFile(state.mainWindow, FileDialog::Save, kBitmapFilter,
-                   exportSaveTitle(state.exportMode), L"bmp", state.exportFileName);
-    if (chosen) state.exportFileName = *chosen;
-    return chosen.has_value();
+// Asks for the file name and the format: the one the name ends in, else the
+// chosen filter's (the dialog adds the filter's ending to a bare name).
+// False when cancelled.
+bool askExportFileName(AppState& state, ExportFormat& format) {
+    std::vector<wchar_t> field(kFileFieldChars, L'\0');
+    const std::wstring start = toWide(state.exportFileName);
+    std::copy_n(start.begin(), std::min(start.size(), kFileFieldChars - 1), field.begin());
+    const std::wstring title = toWide(exportSaveTitle(state.exportMode));
+    OPENFILENAMEW dialog =
+        fileDialogFields(state.mainWindow, kExportFilter, field, title.c_str(), L"bmp");
+    if (!GetSaveFileNameW(&dialog)) return false;
+    state.exportFileName = toUtf8(field.data());
+    const bool pngFilter = dialog.nFilterIndex == kPngFilterIndex;
+    format =
+        exportFormatOfPath(state.exportFileName, pngFilter ? ExportFormat::Png : ExportFormat::Bmp);
+    return true;
 }
 
 }  // namespace
@@ -83,14 +102,16 @@ void exportCommand(AppState& state) {
     }
     showExportModeDialog(state);
     if (state.exportMode < 0) return;
-    if (!askExportFileName(state)) return;
+    ExportFormat format = ExportFormat::Bmp;
+    if (!askExportFileName(state, format)) return;
     SetCursor(state.waitCursor);
     ExportHooks hooks;
     hooks.context = &state;
     hooks.showOutputPath = showTitle;
     hooks.showMessage = showExportMessage;
-    const ExportRequest request{state.currentDatabasePath, state.exportFileName, state.exportMode,
-                                static_cast<std::int16_t>(entries), state.selectedImage};
+    const ExportRequest request{state.currentDatabasePath, state.exportFileName,
+                                state.exportMode,          static_cast<std::int16_t>(entries),
+                                state.selectedImage,       format};
     exportImages(request, hooks);
     SetCursor(state.arrowCursor);
     setWindowText(state.mainWindow, kAppTitle);

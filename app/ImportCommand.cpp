@@ -11,13 +11,28 @@
 #include "app/ViewText.h"
 #include "database/Append.h"
 #include "database/TextEncoding.h"
-#include "interchange/Bmp.h"
+#include "interchange/PictureFile.h"
 #include "platform/WinUtil.h"
 
 namespace ferrovel {
 namespace {
 
 constexpr std::size_t kSelectionChars = 4999;
+
+// Every picture format read, preselected, then the bitmap dialogs' filters.
+constexpr wchar_t kPictureFilter[] =
+    L"Pictures (*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff)\0"
+    L"*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff\0"
+    L"Windows Bitmaps (*.bmp)\0*.bmp\0All Files (*.*)\0*.*\0";
+
+// A file that is no picture at all, or a bitmap the reader refuses, is passed
+// over in silence as the import always did; a picture of another format that
+// was recognised but refused (damaged, too large, TIFF outside Windows) is
+// worth a word, as the user chose it as a picture.
+bool tellRefusal(const PictureReadResult& result) {
+    return result.problem != PictureProblem::NotAPicture &&
+           result.problem != PictureProblem::OpenFailed && result.format != PictureFormat::Bmp;
+}
 
 // The size a later picture of an Import All batch is stored at: the chosen
 // preset, fitted to the picture's proportions when they were kept.
@@ -65,24 +80,29 @@ std::int16_t importFiles(AppState& state, const std::string& databasePath,
     options.importAll = 0;
     if (appendedAny) *appendedAny = false;
     for (const SelectedFile& file : selection.files) {
-        const BmpReadResult bitmap = readBmp(file.path);
-        if (bitmap.status != 0) continue;  // not a bitmap we read: passed over in silence
+        const PictureReadResult picture = readPicture(file.path);
+        if (picture.status != 0) {
+            // Named, as the picture may be one of a batch.
+            if (tellRefusal(picture))
+                showMessage(file.proposedName + ": " + pictureProblemText(picture), kImportCaption);
+            continue;
+        }
         setWindowText(state.mainWindow, file.proposedName);
         // A picture whose dialog was shown is stored as that dialog left it,
         // Import All's among them; only the later ones follow the preset.
         TargetSize target;
         std::string name;
         if (!options.importAll) {
-            showImportDialog(state, {&bitmap.canvas, file.proposedName, selection.severalFiles},
+            showImportDialog(state, {&picture.canvas, file.proposedName, selection.severalFiles},
                              options);
             target = {options.targetWidth, options.targetHeight};
             name = options.name;
         } else {
-            target = importAllTarget(options, bitmap.canvas);
+            target = importAllTarget(options, picture.canvas);
             name = utf8ToHandheld(file.proposedName);
         }
         if (target.width == 0 || target.height == 0) return -1;
-        if (appendPicture(databasePath, bitmap.canvas, name, target, options) && appendedAny) {
+        if (appendPicture(databasePath, picture.canvas, name, target, options) && appendedAny) {
             *appendedAny = true;
         }
     }
@@ -93,7 +113,7 @@ void importCommand(AppState& state) {
     if (state.currentDatabasePath.empty())
         return void(showMessage(kNeedsDatabase, kMessageCaption));
     std::vector<wchar_t> buffer(kSelectionChars + 1, L'\0');
-    OPENFILENAMEW dialog = fileDialogFields(state.mainWindow, kBitmapFilter, buffer,
+    OPENFILENAMEW dialog = fileDialogFields(state.mainWindow, kPictureFilter, buffer,
                                             L"Import one or more image(s)...", L"bmp");
     // Explorer style: the names come whole, blanks and all, apart from the folder.
     dialog.Flags = OFN_EXPLORER | OFN_ALLOWMULTISELECT;

@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <vector>
 
 #include "database/Catalogue.h"
+#include "interchange/PictureFile.h"
 
 namespace ferrovel::gui {
 
@@ -158,6 +160,25 @@ std::string AppDriver::fileDialogField(HWND dialog) {
     return textOf(fileNameField(dialog));
 }
 
+std::string AppDriver::fileType(HWND dialog) {
+    HWND types = GetDlgItem(dialog, cmb1);
+    wchar_t wide[256] = {};
+    SendMessageW(types, CB_GETLBTEXT, static_cast<WPARAM>(SendMessageW(types, CB_GETCURSEL, 0, 0)),
+                 reinterpret_cast<LPARAM>(wide));
+    char narrow[256] = {};
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
+    return narrow;
+}
+
+void AppDriver::chooseFileType(HWND dialog, int index) {
+    HWND types = GetDlgItem(dialog, cmb1);
+    SendMessageW(types, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    for (WORD notification : {CBN_SELENDOK, CBN_SELCHANGE}) {
+        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(cmb1, notification),
+                     reinterpret_cast<LPARAM>(types));
+    }
+}
+
 void AppDriver::typeFileName(HWND dialog, const std::string& text) {
     SendMessageA(fileNameField(dialog), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
@@ -199,6 +220,25 @@ RgbImage composedImage(const std::string& database, int index) {
         std::fclose(file);
     }
     return image;
+}
+
+std::string pngAgainstBitmap(const std::string& png, const std::string& bmp, int width,
+                             int height) {
+    const PictureReadResult decoded = readPicture(png);
+    const BmpReadResult bitmap = readBmp(bmp);
+    if (decoded.status != 0 || decoded.format != PictureFormat::Png || bitmap.status != 0)
+        return "status " + std::to_string(decoded.status) + " and " + std::to_string(bitmap.status);
+    if (decoded.pictureWidth != width || decoded.pictureHeight != height)
+        return "size " + std::to_string(decoded.pictureWidth) + " x " +
+               std::to_string(decoded.pictureHeight);
+    for (int y = 0; y < height; ++y) {
+        const auto row = [y, width](const BgrImage& canvas) {
+            const auto begin = canvas.pixels.begin() + y * canvas.width * 3;
+            return std::vector<std::uint8_t>(begin, begin + width * 3);
+        };
+        if (row(decoded.canvas) != row(bitmap.canvas)) return "row " + std::to_string(y);
+    }
+    return {};
 }
 
 RECT screenRectOf(HWND window, int id) {

@@ -53,6 +53,9 @@ public:
     // Answers a file dialog: types the path into its file field and presses OK.
     static bool answerFileDialog(HWND dialog, const std::string& path);
     static std::string fileDialogField(HWND dialog);
+    // A file dialog's selected file type, and a choice of another as a user makes it.
+    static std::string fileType(HWND dialog);
+    static void chooseFileType(HWND dialog, int index);
 
     // A rectangle a control of the program writes to the address a message
     // gives, such as TBM_GETTHUMBRECT: the address lies in the program.
@@ -89,5 +92,9 @@ bool fileExists(const std::string& path);
 
 // Image index of a database file, composed as the program composes it.
 RgbImage composedImage(const std::string& database, int index);
+
+// Empty when the PNG file holds exactly the top-left width x height pixels of
+// the bitmap file; otherwise what differs.
+std::string pngAgainstBitmap(const std::string& png, const std::string& bmp, int width, int height);
 
 }  // namespace ferrovel::gui

@@ -320,6 +320,23 @@ TEST(Window, ExportsNumberedNamedAndKeepsTheModeWhenClosed) {
     ASSERT_TRUE(AppDriver::waitUntil([&] { return fileExists(folder + "pics005.bmp"); }));
     EXPECT_TRUE(AppDriver::waitUntil([&] { return app.title() == kAppTitle; }));
     EXPECT_EQ(fileSize(folder + "pics004.bmp"), 54 + 320 * 3 * 200);
+    // PNG where the chosen file type or the typed ending says so: the same pixels.
+    HWND types = saveDialog(3, numbered);
+    AppDriver::chooseFileType(types, 1);
+    EXPECT_EQ(AppDriver::fileType(types), "PNG Images (*.png)");
+    ASSERT_TRUE(AppDriver::answerFileDialog(types, folder + "pics"));
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return fileExists(folder + "pics005.png"); }));
+    for (int i = 0; i < 6; ++i) {
+        const std::string stem = folder + "pics00" + std::to_string(i);
+        EXPECT_EQ(
+            pngAgainstBitmap(stem + ".png", stem + ".bmp", i == 4 ? 320 : 160, i == 4 ? 200 : 160),
+            "")
+            << i;
+    }
+    ASSERT_TRUE(AppDriver::answerFileDialog(saveDialog(1026, "Save current image as..."),
+                                            folder + "one.PNG"));
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return fileExists(folder + "one.PNG"); }));
+    EXPECT_EQ(pngAgainstBitmap(folder + "one.PNG", folder + "pics000.bmp", 160, 160), "");
     for (const char* second : {"", " [2]"}) {
         ASSERT_TRUE(AppDriver::answerFileDialog(saveDialog(4, named), folder + "named.bmp"));
         EXPECT_TRUE(

@@ -18,6 +18,7 @@
 #include "database/Catalogue.h"
 #include "database/TextEncoding.h"
 #include "interchange/Bmp.h"
+#include "interchange/PictureFile.h"
 #include "tests/TestSupport.h"
 #include "tests/fixtures/DemoDatabase.h"
 #include "tests/gui/AppDriver.h"
@@ -55,6 +56,11 @@ std::string storedSettings() {
     return all;
 }
 
+// A picture of another format, made at build time.
+std::string picturePath(const std::string& file) {
+    return std::string(FERROVEL_TEST_PICTURES) + "/" + file;
+}
+
 void bitmap(const std::string& name, int width, int height,
             const std::string& folder = testing::scratchPath("")) {
     writeBmp(folder + name, testing::gradient(width, height));
@@ -81,6 +87,7 @@ HWND importDialogFor(const AppDriver& app, const std::vector<std::string>& names
     app.press(1006);
     HWND open = app.waitForDialog("Import one or more image(s)...");
     if (!open) return nullptr;
+    EXPECT_EQ(AppDriver::fileType(open), "Pictures (*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff)");
     AppDriver::typeFileName(open, folder);
     SendMessageA(open, WM_COMMAND, IDOK, 0);  // changes folder and stays open
     std::string typed;
@@ -193,6 +200,12 @@ TEST(ImportDialog, BatchesOfAnyFileNamesImportAllAndCancel) {
     bitmap(photo, 320, 240, folder);
     bitmap(summer, 240, 320, folder);
     fixtures::writeFileBytes(folder + "junk.bmp", std::vector<std::uint8_t>(300, 'x'));
+    ASSERT_EQ(writePng(folder + "shot.png", testing::gradient(120, 90), 120, 90), 0);
+    std::vector<std::uint8_t> cut = fixtures::readFileBytes(folder + "shot.png");
+    cut.resize(cut.size() / 2);
+    fixtures::writeFileBytes(folder + "cut.png", cut);
+    ASSERT_TRUE(CopyFileA(picturePath("jpeg-baseline.jpg").c_str(), (folder + "camera.jpg").c_str(),
+                          FALSE));
     storeSettings(4, 1, 1);
     AppDriver app("\"" + database + "\"");
     ASSERT_TRUE(app.started());
@@ -213,16 +226,21 @@ TEST(ImportDialog, BatchesOfAnyFileNamesImportAllAndCancel) {
 
     // Proportions off, and a typed size that leaves the list at "Keep
     // original size": that size for this picture, their own for the others.
-    dialog = importDialogFor(app, {"a b.bmp", "junk.bmp", photo}, folder);
+    // No picture at all is passed over in silence, a cut PNG is named.
+    dialog = importDialogFor(
+        app, {"a b.bmp", "junk.bmp", "cut.png", photo, "shot.png", "camera.jpg"}, folder);
     ASSERT_NE(dialog, nullptr);
     tick(dialog, kProportions, false);
     type(dialog, kWidth, "50");
     type(dialog, kHeight, "40");
     EXPECT_EQ(sizeState(dialog), "50 x 40 #0");
     ASSERT_TRUE(finish(dialog, kImportAll));
-    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 11; }));
+    EXPECT_EQ(app.takeMessage("Image Import"),
+              "cut.png: The PNG file ends before its picture does.");
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 13; }));
     EXPECT_TRUE(app.noDialog("Image Import", 0));
-    EXPECT_EQ(lastStored(database, 2), (V{"11", "a b.bmp 50x40 16", "?? 1.bmp 320x240 16"}));
+    EXPECT_EQ(lastStored(database, 4), (V{"13", "a b.bmp 50x40 16", "?? 1.bmp 320x240 16",
+                                          "shot.png 160x144 16", "camera.jpg 208x150 16"}));
 
     // Cancel on the second file keeps the first, never offers the third,
     // and the list shows what was kept.
@@ -235,9 +253,9 @@ TEST(ImportDialog, BatchesOfAnyFileNamesImportAllAndCancel) {
     EXPECT_EQ(app.title(), photo);
     ASSERT_TRUE(finish(dialog, kCancel));
     EXPECT_TRUE(app.noDialog(kDialog));
-    EXPECT_EQ(lastStored(database, 1), (V{"12", "\xE9t\xE9.bmp 240x320 16"}));
-    EXPECT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 12; }));
-    EXPECT_EQ(app.listSelection(), 11);
+    EXPECT_EQ(lastStored(database, 1), (V{"14", "\xE9t\xE9.bmp 240x320 16"}));
+    EXPECT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 14; }));
+    EXPECT_EQ(app.listSelection(), 13);
     EXPECT_EQ(app.title(), kAppTitle);
 
     // The open dialog left the program in that folder, where Copy and Paste
@@ -249,8 +267,8 @@ TEST(ImportDialog, BatchesOfAnyFileNamesImportAllAndCancel) {
     ASSERT_NE(dialog, nullptr);
     EXPECT_TRUE(fileExists(workFile));
     ASSERT_TRUE(finish(dialog, kImport));
-    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 13; }));
-    EXPECT_EQ(lastStored(database, 1), (V{"13", "ClipboardImage 240x320 16"}));
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 15; }));
+    EXPECT_EQ(lastStored(database, 1), (V{"15", "ClipboardImage 240x320 16"}));
     EXPECT_FALSE(fileExists(workFile));
 
     // Export by name writes each label under the file name of its own characters.
@@ -263,6 +281,14 @@ TEST(ImportDialog, BatchesOfAnyFileNamesImportAllAndCancel) {
     ASSERT_TRUE(AppDriver::waitUntil([&] { return fileExists(out + "ClipboardImage.bmp"); }));
     for (const std::string& name : V{summer, "\u00E9t\u00E9 [2].bmp", "__ 1.bmp", "a b [2].bmp"})
         EXPECT_TRUE(fileExists(out + name)) << name;
+    // As PNG, each at its own size, where the bitmap holds the whole record.
+    app.press(1007);
+    AppDriver::press(app.waitForDialog("Export Image(s)"), 4);
+    ASSERT_TRUE(AppDriver::answerFileDialog(
+        app.waitForDialog("Save images without labels as the base filename..."), out + "x.png"));
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return fileExists(out + "ClipboardImage.png"); }));
+    EXPECT_EQ(pngAgainstBitmap(out + "a b.bmp [2].png", out + "a b [2].bmp", 50, 40), "");
+    EXPECT_EQ(pngAgainstBitmap(out + "shot.png", out + "shot.png.bmp", 160, 144), "");
 }
 
 // The preview as it must look, 0xRRGGBB over the inner rectangle (the
