@@ -14,12 +14,14 @@
 #include "database/FileReplace.h"
 #include "database/TextEncoding.h"
 #include "interchange/DibBlock.h"
+#include "interchange/PictureFile.h"
 #include "platform/WinUtil.h"
 
 namespace ferrovel {
 namespace {
 
 constexpr const char* kWorkFileName = "ClipboardImage.BMP";
+constexpr const char* kPngWorkFileName = "ClipboardImage.PNG";
 constexpr const char* kClipboardEmpty = "The clipboard is empty.";
 constexpr const char* kClipboardBusy =
     "The clipboard is in use by another program. Please try again.";
@@ -38,14 +40,19 @@ bool currentDirectoryTakes(const std::string& name) {
     return true;
 }
 
-// The work file: in the current directory, or in the user's temporary folder
+// A work file: in the current directory, or in the user's temporary folder
 // when the current directory takes no files (a program folder, a CD).
-std::string workFilePath() {
-    if (currentDirectoryTakes(kWorkFileName)) return kWorkFileName;
+std::string workFilePath(const char* name = kWorkFileName) {
+    if (currentDirectoryTakes(name)) return name;
     wchar_t folder[MAX_PATH + 1] = {};
     const DWORD length = GetTempPathW(MAX_PATH + 1, folder);
-    if (length == 0 || length > MAX_PATH) return kWorkFileName;
-    return toUtf8(std::wstring_view(folder, length)) + kWorkFileName;
+    if (length == 0 || length > MAX_PATH) return name;
+    return toUtf8(std::wstring_view(folder, length)) + name;
+}
+
+// The format browsers and screenshot tools use for pictures, by its name.
+UINT pngClipboardFormat() {
+    return RegisterClipboardFormatW(L"PNG");
 }
 
 // The title names the work file, wherever it lies.
@@ -57,43 +64,61 @@ void showExportMessage(void*, const char* text) {
     showMessage(text, kExportCaption);
 }
 
-// Puts the bitmap file at path, less its file header, on the clipboard as
-// CF_DIB. The block is the file's size, so 14 zero bytes follow the rows.
-void putFileOnClipboard(HWND owner, const std::string& path) {
+// A clipboard block of the file at path from byte skip on, as long as the
+// whole file (a bitmap less its file header ends in 14 zero bytes); null
+// when the file cannot be read.
+HGLOBAL fileBlock(const std::string& path, std::size_t skip) {
     std::FILE* file = openFile(path, "rb");
-    if (!file) return;
+    if (!file) return nullptr;
     const std::int64_t size = streamSize(file);
     HGLOBAL block = nullptr;
-    if (size > std::int64_t{kBmpFileHeaderBytes} && static_cast<std::uint64_t>(size) <= SIZE_MAX)
+    if (size > static_cast<std::int64_t>(skip) && static_cast<std::uint64_t>(size) <= SIZE_MAX)
         block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, static_cast<SIZE_T>(size));
     if (void* bytes = block ? GlobalLock(block) : nullptr) {
-        seekTo(file, kBmpFileHeaderBytes);
-        readBytes(file, static_cast<std::uint8_t*>(bytes),
-                  static_cast<std::size_t>(size) - kBmpFileHeaderBytes);
+        seekTo(file, skip);
+        readBytes(file, static_cast<std::uint8_t*>(bytes), static_cast<std::size_t>(size) - skip);
         GlobalUnlock(block);
-        if (OpenClipboard(owner)) {
-            EmptyClipboard();
-            // Once set, the block belongs to the clipboard.
-            if (!SetClipboardData(CF_DIB, block)) GlobalFree(block);
-            CloseClipboard();
-        } else {
-            // Another program holds the clipboard: say so rather than seem to have copied.
-            GlobalFree(block);
-            showMessage(kClipboardBusy, kMessageCaption);
-        }
     } else if (block) {
         GlobalFree(block);
+        block = nullptr;
     }
     std::fclose(file);
+    return block;
 }
 
-// Writes the file header and the block to the work file: its path, or an
-// empty string when it cannot be written.
-std::string writeWorkFile(const DibFileHeader& header, std::span<const std::uint8_t> block) {
-    const std::string path = workFilePath();
+// Puts the bitmap block as CF_DIB and the PNG block, if any, as "PNG" on
+// the clipboard, which owns every block it takes.
+void putOnClipboard(HWND owner, HGLOBAL dib, HGLOBAL png) {
+    if (!OpenClipboard(owner)) {
+        // Another program holds the clipboard: say so rather than seem to have copied.
+        GlobalFree(dib);
+        if (png) GlobalFree(png);
+        return void(showMessage(kClipboardBusy, kMessageCaption));
+    }
+    EmptyClipboard();
+    if (!SetClipboardData(CF_DIB, dib)) GlobalFree(dib);
+    if (png && !SetClipboardData(pngClipboardFormat(), png)) GlobalFree(png);
+    CloseClipboard();
+}
+
+// The selected image as a PNG block, or null: the bitmap is copied without it.
+HGLOBAL pngBlock(ExportRequest request, ExportHooks hooks) {
+    request.fileName = workFilePath(kPngWorkFileName);
+    request.format = ExportFormat::Png;
+    hooks.showMessage = nullptr;
+    HGLOBAL block = exportImages(request, hooks) == 0 ? fileBlock(request.fileName, 0) : nullptr;
+    removeFile(request.fileName);
+    return block;
+}
+
+// Writes head and block to a work file: its path, or an empty string when it
+// cannot be written.
+std::string writeWorkFile(const char* name, std::span<const std::uint8_t> head,
+                          std::span<const std::uint8_t> block) {
+    const std::string path = workFilePath(name);
     std::FILE* file = openFile(path, "wb");
     if (!file) return {};
-    std::fwrite(header.bytes.data(), 1, header.bytes.size(), file);
+    std::fwrite(head.data(), 1, head.size(), file);
     std::fwrite(block.data(), 1, block.size(), file);
     const bool failed = std::ferror(file) != 0;
     if (std::fclose(file) != 0 || failed) {
@@ -114,6 +139,18 @@ void importWorkFile(AppState& state, const std::string& path) {
     setWindowText(state.mainWindow, kAppTitle);
 }
 
+// Imports a "PNG" block through its own work file. A block that cannot be
+// locked ends the paste without a message, as a bitmap's does.
+void pastePng(AppState& state, HANDLE data) {
+    const void* bytes = GlobalLock(data);
+    if (!bytes) return;
+    const std::span<const std::uint8_t> block(static_cast<const std::uint8_t*>(bytes),
+                                              GlobalSize(data));
+    const std::string path = writeWorkFile(kPngWorkFileName, {}, block);
+    if (!path.empty()) importWorkFile(state, path);
+    GlobalUnlock(data);
+}
+
 }  // namespace
 
 void copyToClipboard(AppState& state) {
@@ -129,8 +166,9 @@ void copyToClipboard(AppState& state) {
     const ExportRequest request{state.currentDatabasePath, path, kExportToGivenFile,
                                 static_cast<std::int16_t>(entries), state.selectedImage};
     if (exportImages(request, hooks) == 0) {
-        putFileOnClipboard(state.mainWindow, path);
+        HGLOBAL dib = fileBlock(path, kBmpFileHeaderBytes);
         removeFile(path);
+        if (dib) putOnClipboard(state.mainWindow, dib, pngBlock(request, hooks));
     }
     setWindowText(state.mainWindow, kAppTitle);
 }
@@ -139,6 +177,11 @@ void pasteFromClipboard(AppState& state) {
     if (state.currentDatabasePath.empty())
         return void(showMessage(kNeedsDatabase, kMessageCaption));
     if (!OpenClipboard(state.mainWindow)) return void(showMessage(kClipboardBusy, kMessageCaption));
+    // The PNG of a browser or a screenshot tool keeps what a bitmap may lose.
+    if (HANDLE png = GetClipboardData(pngClipboardFormat())) {
+        pastePng(state, png);
+        return void(CloseClipboard());
+    }
     HANDLE data = GetClipboardData(CF_DIB);
     const void* bytes = data ? GlobalLock(data) : nullptr;
     if (!bytes) {
@@ -151,7 +194,7 @@ void pasteFromClipboard(AppState& state) {
                                               GlobalSize(data));
     const DibFileHeader header = dibFileHeader(block);
     if (header.status == 0) {
-        const std::string path = writeWorkFile(header, block);
+        const std::string path = writeWorkFile(kWorkFileName, header.bytes, block);
         if (!path.empty()) importWorkFile(state, path);
     }
     GlobalUnlock(data);

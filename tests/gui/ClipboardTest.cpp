@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "interchange/PictureFile.h"
 #include "tests/TestSupport.h"
 #include "tests/fixtures/DemoDatabase.h"
 #include "tests/gui/AppDriver.h"
@@ -23,27 +24,31 @@ constexpr const char* kSettings = "Software\\Ferrovel\\ImageManager\\5.0";
 // measured 8 for a copied 16-bit image and 10 for the 24-bit test colours.
 constexpr int kBound = 12;
 
-// Puts a CF_DIB block on the clipboard (an empty one: nothing). The owner
-// window is destroyed at once, so the program never waits for this thread.
-void putOnClipboard(const Bytes& block) {
+const UINT kPng = RegisterClipboardFormatA("PNG");
+
+// Puts a CF_DIB block and a "PNG" block on the clipboard (an empty one:
+// none). The owner window is destroyed at once, so the program never waits
+// for this thread.
+void putOnClipboard(const Bytes& block, const Bytes& png = {}) {
     HWND owner =
         CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
     ASSERT_TRUE(OpenClipboard(owner));
     EmptyClipboard();
-    if (!block.empty()) {
-        HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE, block.size());
-        std::memcpy(GlobalLock(handle), block.data(), block.size());
+    for (const auto& [format, bytes] : {std::pair{UINT{CF_DIB}, &block}, std::pair{kPng, &png}}) {
+        if (bytes->empty()) continue;
+        HGLOBAL handle = GlobalAlloc(GMEM_MOVEABLE, bytes->size());
+        std::memcpy(GlobalLock(handle), bytes->data(), bytes->size());
         GlobalUnlock(handle);
-        EXPECT_NE(SetClipboardData(CF_DIB, handle), nullptr);
+        EXPECT_NE(SetClipboardData(format, handle), nullptr);
     }
     CloseClipboard();
     DestroyWindow(owner);
 }
 
-Bytes clipboardDib() {
+Bytes clipboardBlock(UINT format = CF_DIB) {
     Bytes bytes;
     if (!OpenClipboard(nullptr)) return bytes;
-    if (HANDLE data = GetClipboardData(CF_DIB)) {
+    if (HANDLE data = GetClipboardData(format)) {
         const auto* begin = static_cast<const std::uint8_t*>(GlobalLock(data));
         if (begin) bytes.assign(begin, begin + GlobalSize(data));
         GlobalUnlock(data);
@@ -97,6 +102,18 @@ int maxDifference(const RgbImage& actual, const RgbImage& expected) {
     return most;
 }
 
+// The top-left 320 x 200 pixels of a canvas, red first.
+RgbImage asRgb(const BgrImage& canvas) {
+    RgbImage image{320, 200, {}};
+    for (int y = 0; y < 200 && y < canvas.height; ++y) {
+        for (int x = 0; x < 320 && x < canvas.width; ++x) {
+            const auto* bgr = &canvas.pixels[static_cast<std::size_t>((y * canvas.width + x) * 3)];
+            image.pixels.insert(image.pixels.end(), {bgr[2], bgr[1], bgr[0]});
+        }
+    }
+    return image;
+}
+
 // Answers the Import Image dialog with 16 bits and no dither at the proposed
 // (original) size; returns the proposed name.
 std::string importAtSixteenBits(const AppDriver& app) {
@@ -136,7 +153,7 @@ TEST_F(Clipboard, GuardsAndAClipboardWithoutAUsableBitmap) {
     EXPECT_EQ(app.takeMessage("Message"),
               "Please create or load a non-empty Brushwick-format database file and select an\n"
               "image before choosing this operation.");
-    EXPECT_EQ(clipboardDib(), picture);
+    EXPECT_EQ(clipboardBlock(), picture);
 
     // No bitmap, a block shorter than a 40-byte header, a V5 header cut short.
     Bytes shortV5 = dibBlock(24, 124);
@@ -176,13 +193,19 @@ TEST_F(Clipboard, CopyAndPasteWithOtherPrograms) {
     // The exported file less its file header, then 14 zero bytes.
     const std::size_t blockSize = 40 + 960 * 200 + 14;
     Bytes dib;
-    EXPECT_TRUE(AppDriver::waitUntil([&] { return (dib = clipboardDib()).size() == blockSize; }))
+    EXPECT_TRUE(AppDriver::waitUntil([&] { return (dib = clipboardBlock()).size() == blockSize; }))
         << dib.size();
     // A 40-byte header: 320 x 200, one plane, 24 bits.
     EXPECT_EQ(Bytes(dib.begin(), dib.begin() + std::min<std::size_t>(dib.size(), 16)),
               (Bytes{40, 0, 0, 0, 64, 1, 0, 0, 200, 0, 0, 0, 1, 0, 24, 0}));
     EXPECT_EQ(app.title(), "Ferrovel Image Manager");
     EXPECT_FALSE(fileExists(kWorkFile));
+    // Beside it the same pixels as a PNG, which Paste takes first.
+    const PictureReadResult png = readPictureBytes(clipboardBlock(kPng));
+    EXPECT_EQ(png.format, PictureFormat::Png);
+    EXPECT_EQ(png.pictureWidth * png.pictureHeight, 320 * 200);
+    EXPECT_EQ(maxDifference(composedImage(database, 4), asRgb(png.canvas)), 0);
+    EXPECT_FALSE(fileExists("ClipboardImage.PNG"));
     app.press(1016);
     EXPECT_EQ(importAtSixteenBits(app), "ClipboardImage");
     ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 7; }));
@@ -212,6 +235,21 @@ TEST_F(Clipboard, CopyAndPasteWithOtherPrograms) {
         EXPECT_FALSE(fileExists(kWorkFile));
         ++count;
     }
+    // A PNG beside a bitmap: the PNG is pasted, a picture of its own size.
+    const std::string file = testing::scratchPath("clip.png");
+    ASSERT_EQ(writePng(file, testing::gradient(170, 150), 170, 150), 0);
+    putOnClipboard(dibBlock(24, 40), fixtures::readFileBytes(file));
+    app.press(1016);
+    EXPECT_EQ(importAtSixteenBits(app), "ClipboardImage");
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == count + 1; }));
+    RgbImage canvas{176, 150, Bytes(176 * 150 * 3, 0xFF)};  // 16 columns each
+    const RgbImage picture = testing::gradient(170, 150);
+    for (int y = 0; y < 150; ++y) {
+        std::copy_n(picture.pixels.begin() + y * 170 * 3, 170 * 3,
+                    canvas.pixels.begin() + y * 176 * 3);
+    }
+    EXPECT_LE(maxDifference(composedImage(database, static_cast<int>(count)), canvas), kBound);
+    EXPECT_FALSE(fileExists("ClipboardImage.PNG"));
 }
 
 }  // namespace

@@ -260,7 +260,7 @@ TEST(ImportDialog, BatchesOfAnyFileNamesImportAllAndCancel) {
 
     // The open dialog left the program in that folder, where Copy and Paste
     // keep their work file while they need it.
-    const std::string workFile = folder + "ClipboardImage.BMP";
+    const std::string workFile = folder + "ClipboardImage.PNG";
     app.press(1014);
     app.press(1016);
     dialog = app.waitForDialog(kDialog);
