@@ -144,10 +144,8 @@ void importWorkFile(AppState& state, const std::string& path) {
 void pastePng(AppState& state, HANDLE data) {
     const void* bytes = GlobalLock(data);
     if (!bytes) return;
-    const std::span<const std::uint8_t> block(static_cast<const std::uint8_t*>(bytes),
-                                              GlobalSize(data));
-    const std::string path = writeWorkFile(kPngWorkFileName, {}, block);
-    if (!path.empty()) importWorkFile(state, path);
+    importPictureBlock(state, {static_cast<const std::uint8_t*>(bytes), GlobalSize(data)},
+                       PictureBlock::Png);
     GlobalUnlock(data);
 }
 
@@ -192,15 +190,24 @@ void pasteFromClipboard(AppState& state) {
     }
     const std::span<const std::uint8_t> block(static_cast<const std::uint8_t*>(bytes),
                                               GlobalSize(data));
-    const DibFileHeader header = dibFileHeader(block);
-    if (header.status == 0) {
-        const std::string path = writeWorkFile(kWorkFileName, header.bytes, block);
-        if (!path.empty()) importWorkFile(state, path);
-    }
+    const bool bitmap = importPictureBlock(state, block, PictureBlock::Dib);
     GlobalUnlock(data);
     CloseClipboard();
     // A block too short for its own header holds no bitmap to paste.
-    if (header.status != 0) showMessage(kClipboardEmpty, kMessageCaption);
+    if (!bitmap) showMessage(kClipboardEmpty, kMessageCaption);
+}
+
+bool importPictureBlock(AppState& state, std::span<const std::uint8_t> block, PictureBlock kind) {
+    std::string path;
+    if (kind == PictureBlock::Png) {
+        path = writeWorkFile(kPngWorkFileName, {}, block);
+    } else {
+        const DibFileHeader header = dibFileHeader(block);
+        if (header.status != 0) return false;
+        path = writeWorkFile(kWorkFileName, header.bytes, block);
+    }
+    if (!path.empty()) importWorkFile(state, path);
+    return true;
 }
 
 }  // namespace ferrovel

@@ -5,6 +5,9 @@
 // and "ClipboardImage.PNG" and the export and import flows.
 #pragma once
 
+#include <cstdint>
+#include <span>
+
 #include "app/AppState.h"
 
 namespace ferrovel {
@@ -18,5 +21,14 @@ void copyToClipboard(AppState& state);
 // file and imports it through the Import Image dialog. The clipboard stays
 // open, its block locked, until the import has ended.
 void pasteFromClipboard(AppState& state);
+
+// The picture blocks the clipboard and a drop offer: a whole PNG file, or a
+// device-independent bitmap without its file header.
+enum class PictureBlock { Png, Dib };
+
+// Imports a block as Paste does, through its work file and the Import Image
+// dialog: false, and nothing done, when a bitmap block is too short for its
+// own header.
+bool importPictureBlock(AppState& state, std::span<const std::uint8_t> block, PictureBlock kind);
 
 }  // namespace ferrovel

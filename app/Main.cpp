@@ -3,11 +3,13 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <ole2.h>
 #include <shellapi.h>
 
 #include <string>
 
 #include "app/AppState.h"
+#include "app/DropTarget.h"
 #include "app/FileCommands.h"
 #include "app/MainWindow.h"
 #include "app/resource.h"
@@ -31,6 +33,8 @@ std::string firstArgument() {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     INITCOMMONCONTROLSEX controls{sizeof controls, ICC_STANDARD_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
+    // For the main window's drop target.
+    OleInitialize(nullptr);
     static ferrovel::AppState state;
     state.waitCursor = LoadCursorA(nullptr, IDC_WAIT);
     state.arrowCursor = LoadCursorA(nullptr, IDC_ARROW);
@@ -43,5 +47,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         ferrovel::setDialogItemText(state.mainWindow, IDC_DATABASE_PATH, state.currentDatabasePath);
     }
     ferrovel::runMessageLoop(state);
+    ferrovel::stopAcceptingDrops(state.mainWindow);
+    OleUninitialize();
     return 0;
 }

@@ -2,6 +2,7 @@
 
 #include "app/ClipboardCommand.h"
 #include "app/DatabaseView.h"
+#include "app/DropTarget.h"
 #include "app/EditCommands.h"
 #include "app/ExportCommand.h"
 #include "app/FileCommands.h"
@@ -125,6 +126,7 @@ INT_PTR CALLBACK mainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
             HICON icon = LoadIconW(state->instance, MAKEINTRESOURCEW(IDI_APP));
             SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
             SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+            acceptDrops(window);
             return TRUE;
         }
         case WM_CLOSE:
@@ -137,6 +139,13 @@ INT_PTR CALLBACK mainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         case WM_COMMAND:
             if (AppState* state = stateOf(window))
                 runCommand(*state, LOWORD(wParam), HIWORD(wParam));
+            return TRUE;
+        case WM_DROPFILES:
+            if (AppState* state = stateOf(window))
+                dropFiles(*state, reinterpret_cast<HDROP>(wParam));
+            return TRUE;
+        case kDroppedMessage:
+            if (AppState* state = stateOf(window)) takeDropped(*state, lParam);
             return TRUE;
         case WM_CONTEXTMENU: {
             AppState* state = stateOf(window);
