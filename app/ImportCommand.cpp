@@ -34,6 +34,12 @@ bool tellRefusal(const PictureReadResult& result) {
            result.problem != PictureProblem::OpenFailed && result.format != PictureFormat::Bmp;
 }
 
+// A path's last part, the name the user chose the file by.
+std::string fileNameOf(const std::string& path) {
+    const std::size_t folderEnd = path.find_last_of("\\/");
+    return folderEnd == std::string::npos ? path : path.substr(folderEnd + 1);
+}
+
 // The size a later picture of an Import All batch is stored at: the chosen
 // preset, fitted to the picture's proportions when they were kept.
 TargetSize importAllTarget(const ImportOptions& options, const BgrImage& picture) {
@@ -84,7 +90,8 @@ std::int16_t importFiles(AppState& state, const std::string& databasePath,
         if (picture.status != 0) {
             // Named, as the picture may be one of a batch.
             if (tellRefusal(picture))
-                showMessage(file.proposedName + ": " + pictureProblemText(picture), kImportCaption);
+                showMessage(fileNameOf(file.path) + ": " + pictureProblemText(picture),
+                            kImportCaption);
             continue;
         }
         setWindowText(state.mainWindow, file.proposedName);
