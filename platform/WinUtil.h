@@ -28,10 +28,6 @@ void setDialogItemText(HWND dialog, int id, std::string_view text);
 // A message box with no owner window, as every message of the program is.
 int showMessage(std::string_view text, std::string_view caption, UINT style = MB_OK);
 
-// The filter list of the bitmap file dialogs, Import's and Export's.
-inline constexpr wchar_t kBitmapFilter[] =
-    L"Windows Bitmaps (*.bmp)\0*.bmp\0All Files (*.*)\0*.*\0";
-
 // The fields every file dialog of the program shares: its owner, filter list
 // (the first entry selected), file field, title and default extension.
 OPENFILENAMEW fileDialogFields(HWND owner, const wchar_t* filter, std::vector<wchar_t>& field,
