@@ -19,10 +19,16 @@ Command addListCommand(CLI::App& tool);
 // --verbose the database's structure (CheckCommand.cpp).
 Command addCheckCommand(CLI::App& tool);
 
-// export DB.pdb OUT.bmp [--index N | --all numbered|names] (ExportCommand.cpp).
+// export DB.pdb OUT [--index N | --all numbered|names] [--format bmp|png] (ExportCommand.cpp).
 Command addExportCommand(CLI::App& tool);
 
-// import DB.pdb IN.bmp... [options]: bitmaps appended as new images (ImportCommand.cpp).
+// import DB.pdb PICTURE... [options]: pictures appended as new images (ImportCommand.cpp).
 Command addImportCommand(CLI::App& tool);
+
+// delete DB.pdb INDEX..., rename DB.pdb INDEX NAME, move DB.pdb INDEX TO,
+// each with --dry-run (EditCommands.cpp).
+Command addDeleteCommand(CLI::App& tool);
+Command addRenameCommand(CLI::App& tool);
+Command addMoveCommand(CLI::App& tool);
 
 }  // namespace ferrovel

@@ -16,7 +16,8 @@ struct ExportArguments {
     std::string database;
     std::string output;
     std::int16_t index = 0;
-    std::string all;  // empty, "numbered" or "names"
+    std::string all;     // empty, "numbered" or "names"
+    std::string format;  // empty, "bmp" or "png"
 };
 
 // What the export loop tells the tool, and the file it is writing.
@@ -141,7 +142,12 @@ int runExport(const Tool& tool, const ExportArguments& args) {
     const std::int16_t mode = args.all == "numbered" ? kExportNumbered
                               : args.all == "names"  ? kExportByName
                                                      : kExportSelected;
-    const ExportRequest request{args.database, args.output, mode, count, args.index};
+    // The format a --format names, else the output's ending, else a bitmap.
+    const ExportFormat format = args.format == "png" ? ExportFormat::Png
+                                : args.format == "bmp"
+                                    ? ExportFormat::Bmp
+                                    : exportFormatOfPath(args.output, ExportFormat::Bmp);
+    const ExportRequest request{args.database, args.output, mode, count, args.index, format};
     if (args.output == kStandardOutput) return exportToStandardOutput(tool, request);
     ExportReport report;
     return exportTo(tool, request, report);
@@ -151,7 +157,8 @@ int runExport(const Tool& tool, const ExportArguments& args) {
 
 Command addExportCommand(CLI::App& tool) {
     auto args = std::make_shared<ExportArguments>();
-    CLI::App* command = tool.add_subcommand("export", "write images as 24-bit bitmaps");
+    CLI::App* command =
+        tool.add_subcommand("export", "write images as 24-bit bitmaps or PNG pictures");
     command->footer(
         "Without --all, image N goes to OUT.bmp, or to standard output when OUT.bmp is \"-\".\n"
         "--all numbered writes every image to OUT000.bmp, OUT001.bmp, ...\n"
@@ -159,7 +166,10 @@ Command addExportCommand(CLI::App& tool) {
         "\" [2]\", \" [3]\", ... is added while such a file exists, so that no file is\n"
         "replaced, and an unnamed image goes to OUT.bmp.\n"
         "--index and --all exclude each other. A damaged record is warned of and read\n"
-        "as far as it goes; the exit status stays 0.");
+        "as far as it goes; the exit status stays 0.\n"
+        "An output ending in .png, or --format png, writes PNG pictures (numbered and\n"
+        "by-name files then end in .png); a PNG holds the image at its own size, where a\n"
+        "bitmap of a one-tile image holds the whole 160 x 160 tile.");
     addDatabaseArgument(*command, args->database);
     command->add_option("OUT.bmp", args->output, "the bitmap to write, or \"-\"")->required();
     CLI::Option* index =
@@ -169,6 +179,10 @@ Command addExportCommand(CLI::App& tool) {
             ->check(accepting(
                 [](const std::string& text) { return numberIn(text, 0, INT16_MAX).has_value(); },
                 "a whole number from 0 to 32767"));
+    command->add_option("--format", args->format, "bmp or png (default: by OUT's ending, else bmp)")
+        ->type_name("bmp|png")
+        ->check(accepting([](const std::string& text) { return text == "bmp" || text == "png"; },
+                          "bmp or png"));
     command->add_option("--all", args->all, "write every image, to numbered files or by name")
         ->type_name("numbered|names")
         ->check(

@@ -51,8 +51,9 @@ void setUp(CommandLine& line) {
     app.set_help_flag("-h,--help", "print this help and exit");
     app.set_version_flag("--version", kVersion, "print the version and exit");
     app.footer(kFooter);
-    line.commands = {addNewCommand(app),   addInfoCommand(app),   addListCommand(app),
-                     addCheckCommand(app), addExportCommand(app), addImportCommand(app)};
+    line.commands = {addNewCommand(app),    addInfoCommand(app),   addListCommand(app),
+                     addCheckCommand(app),  addExportCommand(app), addImportCommand(app),
+                     addDeleteCommand(app), addRenameCommand(app), addMoveCommand(app)};
     // Listed with the others; "help COMMAND" is taken before the parse, as
     // the parser would take COMMAND for that command itself.
     app.add_subcommand("help", "explain the tool, or one command");

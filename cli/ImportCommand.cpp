@@ -15,14 +15,22 @@
 #include "database/TextEncoding.h"
 #include "database/WorkFile.h"
 #include "interchange/Bmp.h"
+#include "interchange/PictureFile.h"
 
 namespace ferrovel {
 namespace {
 
 constexpr const char* kStandardInput = "-";
 constexpr const char* kStandardInputName = "stdin";  // the default image name for "-"
-constexpr const char* kReadableBitmaps =
-    "imagedb imports uncompressed Windows bitmaps (.bmp) of 1, 2, 4, 8 or 24 bits per pixel";
+#ifdef _WIN32
+constexpr const char* kReadablePictures =
+    "imagedb imports PNG, JPEG, GIF and TIFF pictures and uncompressed Windows bitmaps of 1, 2, "
+    "4, 8 or 24 bits per pixel";
+#else
+constexpr const char* kReadablePictures =
+    "imagedb imports PNG, JPEG and GIF pictures and uncompressed Windows bitmaps of 1, 2, 4, 8 "
+    "or 24 bits per pixel";
+#endif
 
 // The largest bitmap the reader takes has at most kMaxPixelBytes of rows;
 // headers and palette fit in the rest. More from standard input is refused
@@ -72,18 +80,6 @@ bool parseSize(const std::string& text, ImportArguments& parsed) {
     return true;
 }
 
-// Says what a rewrite did besides the change itself.
-void reportRewrite(const Tool& tool, const std::string& path, const RewriteReport& report) {
-    if (report.restoredFromWork) {
-        warn(tool, path + ": the database was first put back from " + workFilePath(path) +
-                       ", the last complete copy an interrupted write had left");
-    }
-    if (report.otherLinksKept) {
-        warn(tool,
-             path + ": the file had other hard links; they keep the database as it was before");
-    }
-}
-
 // The first bytes of a file, zero past its end: enough to tell a bitmap's
 // size and depth, or what else the file is.
 struct FileHead {
@@ -130,20 +126,19 @@ std::string whatTheFileIs(const FileHead& head) {
         return "is a TIFF picture";
     if (head.startsWith("WEBP", 8)) return "is a WebP picture";
     if (head.startsWith("Qvrl", 64)) return "is an image database";
-    return "is not a Windows bitmap (it does not start with \"BM\")";
+    return "is no picture imagedb knows";
 }
 
-std::string bitmapProblem(std::int16_t status, const std::string& path) {
-    switch (status) {
-        case kBmpOpenFailed:
+// Why a picture was refused, in a sentence that follows its name.
+std::string pictureProblem(const PictureReadResult& picture, const std::string& path) {
+    switch (picture.problem) {
+        case PictureProblem::OpenFailed:
             return "cannot be opened; check its name and that it may be read";
-        case kBmpBadFormat:
-            return whatTheFileIs(readHead(path)) + "; " + kReadableBitmaps;
-        case kBmpNoMemory:
-            return "holds a picture too large to import (the limit is 32767 pixels a side and "
-                   "256 MiB of pixels)";
+        case PictureProblem::NotAPicture:
+        case PictureProblem::BitmapDepth:
+            return whatTheFileIs(readHead(path)) + "; " + kReadablePictures;
         default:
-            return bmpStatusText(status);
+            return "was not imported: " + pictureProblemText(picture);
     }
 }
 
@@ -210,20 +205,25 @@ bool commitBatch(const Tool& tool, const std::string& path, ImportBatch& batch) 
     return true;
 }
 
-// The line that tells what became of one bitmap. The reader puts every
+// The line that tells what became of one picture. The reader puts every
 // picture on a canvas of at least 160 x 144, which is the size stored from
-// then on; a bitmap smaller than that says so.
+// then on; a picture smaller than that says so.
 std::string importedLine(const InputFile& input, const std::string& name, TargetSize stored,
-                         std::int16_t bits, const BgrImage& canvas) {
+                         std::int16_t bits, const PictureReadResult& picture) {
+    const BgrImage& canvas = picture.canvas;
     std::string line = "imported " + input.shown + " as \"" + handheldToUtf8(name) +
                        "\": " + std::to_string(stored.width) + " x " +
                        std::to_string(stored.height) + ", " + bitsText(bits) + " per pixel";
-    const FileHead head = readHead(input.path);
-    const std::int32_t width = head.le32(18), height = head.le32(22);
+    std::int64_t width = picture.pictureWidth, height = picture.pictureHeight;
+    if (picture.format == PictureFormat::Bmp) {
+        const FileHead head = readHead(input.path);
+        width = head.le32(18);
+        height = head.le32(22);
+    }
     if (height > 0 && (width != canvas.width || height != canvas.height)) {
         line += " (the " + std::to_string(width) + " x " + std::to_string(height) +
-                " bitmap was placed on a white handheld canvas of " + std::to_string(canvas.width) +
-                " x " + std::to_string(canvas.height) + ")";
+                " picture was placed on a white handheld canvas of " +
+                std::to_string(canvas.width) + " x " + std::to_string(canvas.height) + ")";
     }
     return line + "\n";
 }
@@ -242,10 +242,10 @@ int importOne(const Tool& tool, const ImportArguments& parsed, const std::string
               ImportBatch& batch) {
     InputFile input;
     if (openInput(tool, file, input) != kExitOk) return kExitFailed;
-    const BmpReadResult bitmap = readBmp(input.path);
+    const PictureReadResult bitmap = readPicture(input.path);
     if (bitmap.status != 0)
-        return fail(tool, input.shown + " " + bitmapProblem(bitmap.status, input.path));
-    warnOfTopDown(tool, input);
+        return fail(tool, input.shown + " " + pictureProblem(bitmap, input.path));
+    if (bitmap.format == PictureFormat::Bmp) warnOfTopDown(tool, input);
     AppendOptions options = parsed.append;
     const std::string name = parsed.nameGiven         ? parsed.name
                              : file == kStandardInput ? kStandardInputName
@@ -255,21 +255,21 @@ int importOne(const Tool& tool, const ImportArguments& parsed, const std::string
     if (target.width <= 0 || target.height <= 0) {
         fail(tool, input.shown + ": in this size box the picture comes out " +
                        std::to_string(target.width) + " x " + std::to_string(target.height) +
-                       ", which cannot be stored; it and the bitmaps after it were not imported");
+                       ", which cannot be stored; it and the pictures after it were not imported");
         return -1;
     }
     options.targetWidth = target.width;
     options.targetHeight = target.height;
     const std::int16_t status = prepareImageRecords(bitmap.canvas, options, batch.records);
     if (status != 0) return fail(tool, input.shown + ": " + importStatusMessage(status));
-    batch.done.push_back(importedLine(input, options.name, target, options.bits, bitmap.canvas));
+    batch.done.push_back(importedLine(input, options.name, target, options.bits, bitmap));
     return kExitOk;
 }
 
 int runImport(const Tool& tool, const ImportCommandLine& line) {
     ImportArguments parsed = line.parsed;
     if (parsed.nameGiven && parsed.files.size() > 1)
-        return usageError(tool, "import", "--name names one bitmap; several were given");
+        return usageError(tool, "import", "--name names one picture; several were given");
     if (std::count(parsed.files.begin(), parsed.files.end(), kStandardInput) > 1)
         return usageError(tool, "import", "standard input (\"-\") can be read once only");
     parseSize(line.size, parsed);
@@ -298,7 +298,7 @@ int runImport(const Tool& tool, const ImportCommandLine& line) {
 void addImportOptions(CLI::App& command, ImportCommandLine& line) {
     ImportArguments& parsed = line.parsed;
     line.nameOption =
-        command.add_option("--name", parsed.name, "the image's name (one bitmap only)")
+        command.add_option("--name", parsed.name, "the image's name (one picture only)")
             ->type_name("NAME");
     command.add_option("--format", parsed.append.bits, "bits per pixel (default 1)")
         ->type_name("1|2|4|8|16")
@@ -337,22 +337,24 @@ void addImportOptions(CLI::App& command, ImportCommandLine& line) {
 
 Command addImportCommand(CLI::App& tool) {
     auto line = std::make_shared<ImportCommandLine>();
-    CLI::App* command = tool.add_subcommand("import", "append bitmaps as new images");
+    CLI::App* command = tool.add_subcommand("import", "append pictures as new images");
     command->footer(
-        "Appends each bitmap as one new image, in the order given; \"-\" reads a bitmap\n"
+        "Appends each picture as one new image, in the order given; \"-\" reads one\n"
         "from standard input. The database is rewritten once for the whole command.\n"
         "The default name is the file name without folder and extension, \"stdin\" for\n"
         "\"-\"; names are stored in the handheld's character set (Windows code page 1252),\n"
         "a character it lacks as \"?\", cut to 255 bytes.\n"
         "SIZE is original, 160x160, 320x320, 320x480, 480x320 or WIDTHxHEIGHT.\n"
         "--keep-proportions and --stretch, --dither and --no-dither exclude each other.\n"
-        "A bitmap narrower than 160 or lower than 144 pixels is placed on a white canvas\n"
+        "A picture narrower than 160 or lower than 144 pixels is placed on a white canvas\n"
         "of at least 160 x 144 (a wider one is widened to a multiple of 16) before it is\n"
         "scaled into the size box.\n"
-        "imagedb imports uncompressed Windows bitmaps (.bmp) of 1, 2, 4, 8 or 24 bits\n"
-        "per pixel; another file is reported and skipped, and the exit status is then 1.");
+        "Pictures are told by their content: PNG, JPEG (turned upright by its EXIF\n"
+        "orientation), GIF (its first frame), TIFF in the Windows build, and uncompressed\n"
+        "Windows bitmaps of 1, 2, 4, 8 or 24 bits per pixel. Transparency becomes white.\n"
+        "Another file is reported and skipped, and the exit status is then 1.");
     addDatabaseArgument(*command, line->parsed.databasePath);
-    command->add_option("IN.bmp", line->parsed.files, "the bitmaps to import, or \"-\"")
+    command->add_option("PICTURE", line->parsed.files, "the pictures to import, or \"-\"")
         ->required();
     addImportOptions(*command, *line);
     return {command, [line](const Tool& t) {

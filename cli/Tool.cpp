@@ -26,10 +26,21 @@ void reportWorkFile(const Tool& tool, const std::string& path) {
     if (inspectWorkFile(path) != WorkFileState::LastCopy) return;
     warn(tool, path + ": " + workFilePath(path) +
                    " may hold the last complete copy of this database, left by an interrupted "
-                   "write; the next import puts it back (nothing was changed now)");
+                   "write; the next change of the database puts it back (nothing was changed now)");
 }
 
 }  // namespace
+
+void reportRewrite(const Tool& tool, const std::string& path, const RewriteReport& report) {
+    if (report.restoredFromWork) {
+        warn(tool, path + ": the database was first put back from " + workFilePath(path) +
+                       ", the last complete copy an interrupted write had left");
+    }
+    if (report.otherLinksKept) {
+        warn(tool,
+             path + ": the file had other hard links; they keep the database as it was before");
+    }
+}
 
 int fail(const Tool& tool, const std::string& what) {
     std::fprintf(tool.err, "imagedb: %s\n", what.c_str());

@@ -14,6 +14,7 @@
 
 #include "database/ImageRecord.h"
 #include "database/RecordCheck.h"
+#include "database/WorkFile.h"
 
 namespace ferrovel {
 
@@ -58,6 +59,10 @@ struct Database {
     Database& operator=(const Database&) = delete;
     ~Database();
 };
+
+// Says what a rewrite did besides the change itself: a database put back
+// from its work file first, other hard links that keep the old contents.
+void reportRewrite(const Tool& tool, const std::string& path, const RewriteReport& report);
 
 // Opens path for reading and checks that it is an image database: kExitOk,
 // or kExitFailed with the reason told. A work file beside it that may hold

@@ -116,7 +116,11 @@ TEST(Imagedb, CommandLinesExitAsTheConventionsSay) {
         {"--help", kExitOk, "usage: imagedb [options] [COMMAND]", ""},
         {"help", kExitOk, "check ", ""},
         {"help export", kExitOk, "usage: imagedb export [options] DB.pdb OUT.bmp", ""},
-        {"import --help", kExitOk, "usage: imagedb import [options] DB.pdb IN.bmp...", ""},
+        {"import --help", kExitOk, "usage: imagedb import [options] DB.pdb PICTURE...", ""},
+        {"delete DB 1 9", kExitFailed, "", "there is no image 9; the database holds 4"},
+        {"rename DB 2 Dusk --dry-run", kExitOk, "would rename image 2", ""},
+        {"move DB 0 1 --dry-run", kExitOk, "would move image 0 \"Sunset\" (1 record) to index 1", ""},
+        {"move DB 0", kExitUsage, "", "TO is required"},
         {"list DB -h", kExitOk, "usage: imagedb list", ""},
         {"--version", kExitOk, "imagedb ", ""},
         {"help bogus", kExitUsage, "", "there is no command \"bogus\""},
@@ -131,7 +135,7 @@ TEST(Imagedb, CommandLinesExitAsTheConventionsSay) {
         {"export DB OUT --all sideways", kExitUsage, "", "takes numbered or names"},
         {"export DB OUT --index 1 --all names", kExitUsage, "", "--index excludes --all"},
         {"export DB - --all numbered", kExitUsage, "", "takes a single image"},
-        {"import DB IN IN --name Twice", kExitUsage, "", "--name names one bitmap"},
+        {"import DB IN IN --name Twice", kExitUsage, "", "--name names one picture"},
         {"import DB - - ", kExitUsage, "", "can be read once only"},
         {"import DB IN --format 3", kExitUsage, "", "takes 1, 2, 4, 8 or 16"},
         {"import DB IN --brightness -101", kExitUsage, "", "from -100 to 100"},
@@ -305,6 +309,16 @@ TEST(ImagedbImport, SixteenBitRoundTripStaysWithinQuantisation) {
     }
 }
 
+#ifdef _WIN32
+const std::string kReadable =
+    "imagedb imports PNG, JPEG, GIF and TIFF pictures and uncompressed Windows bitmaps of 1, 2, 4, "
+    "8 or 24 bits per pixel";
+#else
+const std::string kReadable =
+    "imagedb imports PNG, JPEG and GIF pictures and uncompressed Windows bitmaps of 1, 2, 4, 8 or "
+    "24 bits per pixel";
+#endif
+
 TEST(ImagedbImport, SizeBoxesNamesAndStandardInput) {
     const std::string db = testing::emptyDatabase("sizes.pdb");
     const std::string wide = bitmap("wide.bmp", 320, 240), tall = bitmap("tall.bmp", 240, 320);
@@ -320,7 +334,7 @@ TEST(ImagedbImport, SizeBoxesNamesAndStandardInput) {
         {{wide, "--size", "160x160", "--stretch"}, ""},
         {{wide, "--size", "200x100"}, ""},
         {{small, "--size", "original", "--name", "-h"},
-         "as \"-h\": 160 x 144, 1 bit per pixel (the 100 x 50 bitmap was placed on a white "
+         "as \"-h\": 160 x 144, 1 bit per pixel (the 100 x 50 picture was placed on a white "
          "handheld canvas of 160 x 144)\n"},
         {{"-", "--format", "8", "--contrast", "100", "--brightness", "-100", "--name",
           "Caf\xC3\xA9"},
@@ -340,16 +354,21 @@ TEST(ImagedbImport, SizeBoxesNamesAndStandardInput) {
               "Caf\xE9 160x144; stdin 160x144; ");
 }
 
-TEST(ImagedbImport, AFileThatIsNoBitmapIsNamedForWhatItIsAndSkipped) {
+// Pictures are told by their content: a PNG named .bmp is imported, a cut
+// JPEG and a text file are named for what they are and skipped.
+TEST(ImagedbImport, PicturesAreToldByContentAndRefusalsSaySo) {
     const std::string db = testing::emptyDatabase("skip.pdb");
-    const std::string first = bitmap("first.bmp", 20, 20), last = bitmap("last.bmp", 20, 20);
+    const std::string first = bitmap("first.bmp", 20, 20), png = scratchPath("png.bmp");
+    ASSERT_EQ(run({"export", toolDatabase(), png, "--format", "png"}).status, kExitOk);
     const std::string photo = testing::writeScratchFile("photo.bmp", {0xFF, 0xD8, 0xFF, 0xE0});
-    const ToolRun r = run({"import", db, first, photo, last});
+    const std::string text = testing::writeScratchFile("notes.bmp", {'h', 'i', '\n'});
+    const ToolRun r = run({"import", db, first, photo, text, png});
     EXPECT_EQ(r.status, kExitFailed);
     EXPECT_EQ(r.err, "imagedb: " + photo +
-                         " is a JPEG picture; imagedb imports uncompressed Windows bitmaps (.bmp) "
-                         "of 1, 2, 4, 8 or 24 bits per pixel\n");
-    EXPECT_EQ(images(db), "first 160x144; last 160x144; ");
+                         " was not imported: The JPEG file ends before its picture does.\n"
+                         "imagedb: " +
+                         text + " is no picture imagedb knows; " + kReadable + "\n");
+    EXPECT_EQ(images(db), "first 160x144; png 160x144; ");
 }
 
 }  // namespace
