@@ -156,14 +156,6 @@ private:
     DWORD effect_ = DROPEFFECT_NONE;
 };
 
-bool isDatabaseFile(const std::string& path) {
-    std::FILE* file = openFile(path, "rb");
-    if (!file) return false;
-    const bool database = isImageDatabase(file);
-    std::fclose(file);
-    return database;
-}
-
 // As the open dialog gives them: a single file proposed under its name
 // without folder and extension, each of several under its file name.
 Selection droppedSelection(const std::vector<std::string>& paths) {
@@ -204,7 +196,7 @@ void stopAcceptingDrops(HWND mainWindow) {
 // pictures for the import flow, which needs a current database.
 static void openDroppedFiles(AppState& state, const std::vector<std::string>& paths) {
     if (paths.empty()) return;
-    if (paths.size() == 1 && isDatabaseFile(paths[0])) {
+    if (paths.size() == 1 && isImageDatabaseFile(paths[0])) {
         openDatabasePath(state, paths[0]);
         setDialogItemText(state.mainWindow, IDC_DATABASE_PATH, state.currentDatabasePath);
         return;

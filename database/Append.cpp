@@ -157,10 +157,10 @@ std::int16_t writeAppended(void* context, std::FILE* database, std::FILE* work) 
     } catch (const std::bad_alloc&) {
         return kAppendNoWorkBuffer;
     }
-    seekTo(database, recordListEnd(database));
-    const bool written = writeWorkBytes(work, list.data(), list.size()) &&
-                         copyToWork(database, work) &&
-                         writeWorkBytes(work, records.bytes.data(), records.bytes.size());
+    const bool written =
+        writeWorkBytes(work, list.data(), list.size()) &&
+        copySpanToWork(database, recordListEnd(database), static_cast<std::uint64_t>(size), work) &&
+        writeWorkBytes(work, records.bytes.data(), records.bytes.size());
     return written ? std::int16_t{0} : kAppendDatabaseUnwritable;
 }
 

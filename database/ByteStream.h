@@ -29,6 +29,10 @@ void writeU32BE(std::FILE* stream, std::uint32_t value);
 void writeU16LE(std::FILE* stream, std::uint16_t value);
 void writeU32LE(std::FILE* stream, std::uint32_t value);
 
+// The same integers in a buffer already read: p points at 4 bytes.
+std::uint32_t loadU32BE(const std::uint8_t* p);
+void storeU32BE(std::uint8_t* p, std::uint32_t value);
+
 // Reads count bytes into out; the bytes past the end of the file become 0xFF.
 // Returns how many bytes really came from the file.
 std::size_t readBytes(std::FILE* stream, std::uint8_t* out, std::size_t count);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "database/ByteStream.h"
+#include "database/FileOpen.h"
 #include "database/TextEncoding.h"
 #include "database/WorkFile.h"
 
@@ -16,17 +17,6 @@ constexpr std::uint16_t kBackupAttribute = 0x0008;
 
 void readArray(std::FILE* stream, std::uint8_t* out, std::size_t count) {
     readBytes(stream, out, count);
-}
-
-std::uint32_t getU32(const std::uint8_t* p) {
-    return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
-}
-
-void putU32(std::uint8_t* p, std::uint32_t value) {
-    p[0] = static_cast<std::uint8_t>(value >> 24);
-    p[1] = static_cast<std::uint8_t>(value >> 16);
-    p[2] = static_cast<std::uint8_t>(value >> 8);
-    p[3] = static_cast<std::uint8_t>(value);
 }
 
 // Offsets are 32-bit fields: a sum past 4 GiB wraps as the field does.
@@ -98,6 +88,14 @@ bool isImageDatabase(std::FILE* stream) {
     return readU32BE(stream) == kCreatorQvrl;
 }
 
+bool isImageDatabaseFile(const std::string& path) {
+    std::FILE* file = openFile(path, "rb");
+    if (!file) return false;
+    const bool database = isImageDatabase(file);
+    std::fclose(file);
+    return database;
+}
+
 std::int16_t readRecordCount(std::FILE* stream) {
     seekTo(stream, 76);
     return static_cast<std::int16_t>(readU16BE(stream));
@@ -146,8 +144,8 @@ std::vector<std::uint8_t> appendedRecordList(std::FILE* stream, std::uint64_t fi
     seekTo(stream, 0);
     readBytes(stream, list.data(), static_cast<std::size_t>(oldEnd));
     for (std::size_t field : {std::size_t{52}, std::size_t{56}}) {
-        const std::uint32_t offset = getU32(&list[field]);
-        if (offset != 0) putU32(&list[field], offsetField(offset + shift));
+        const std::uint32_t offset = loadU32BE(&list[field]);
+        if (offset != 0) storeU32BE(&list[field], offsetField(offset + shift));
     }
     const std::int16_t count = static_cast<std::int16_t>(list[76] << 8 | list[77]);
     const std::uint16_t newCount =
@@ -156,12 +154,12 @@ std::vector<std::uint8_t> appendedRecordList(std::FILE* stream, std::uint64_t fi
     list[77] = static_cast<std::uint8_t>(newCount);
     std::uint8_t* entry = list.data() + kHeaderBytes;
     for (; entry < list.data() + oldEnd; entry += kRecordEntryBytes) {
-        putU32(entry, offsetField(getU32(entry) + shift));
+        storeU32BE(entry, offsetField(loadU32BE(entry) + shift));
     }
     std::uint64_t next = fileSize + shift;
     for (const std::uint32_t size : newRecordSizes) {
-        putU32(entry, offsetField(next));
-        putU32(entry + 4, 0);
+        storeU32BE(entry, offsetField(next));
+        storeU32BE(entry + 4, 0);
         entry += kRecordEntryBytes;
         next += size;
     }

@@ -72,6 +72,9 @@ RecordEntry readRecordEntry(std::FILE* stream, std::int16_t index);
 // True when the creator field reads "Qvrl"; nothing else is checked.
 bool isImageDatabase(std::FILE* stream);
 
+// True when the file at path opens and is an image database.
+bool isImageDatabaseFile(const std::string& path);
+
 // The record count, signed: a count of 0x8000 or more is negative, and such a
 // database has no records.
 std::int16_t readRecordCount(std::FILE* stream);

@@ -14,7 +14,6 @@
 namespace ferrovel {
 namespace {
 
-constexpr std::size_t kCopyChunk = 256 * 1024;
 constexpr std::uint64_t kMaxRenamedRecord = 64u * 1024 * 1024;  // far beyond any tile record
 
 enum class EditKind { Delete, Rename, Move };
@@ -48,9 +47,7 @@ std::vector<std::uint32_t> readAttributes(std::FILE* database, std::size_t count
     readBytes(database, entries.data(), entries.size());
     std::vector<std::uint32_t> attributes(count);
     for (std::size_t i = 0; i < count; ++i) {
-        const std::uint8_t* p = &entries[i * kRecordEntryBytes + 4];
-        attributes[i] =
-            std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+        attributes[i] = loadU32BE(&entries[i * kRecordEntryBytes + 4]);
     }
     return attributes;
 }
@@ -126,9 +123,7 @@ std::int16_t renamedRecord(std::FILE* database, const OldRecord& record, const s
     if (record.end - record.start > kMaxRenamedRecord) return kAppendNoWorkBuffer;
     std::vector<std::uint8_t> bytes = readSpan(database, record.start, record.end);
     if (bytes.size() < 20) return kEditLabelOutsideRecord;
-    const std::uint64_t labelOffset = std::uint64_t{bytes[16]} << 24 |
-                                      std::uint64_t{bytes[17]} << 16 |
-                                      std::uint64_t{bytes[18]} << 8 | bytes[19];
+    const std::uint64_t labelOffset = loadU32BE(&bytes[16]);
     if (labelOffset >= bytes.size()) return kEditLabelOutsideRecord;
     const auto labelBegin = bytes.begin() + static_cast<std::ptrdiff_t>(labelOffset);
     const auto zero = std::find(labelBegin, bytes.end(), std::uint8_t{0});
@@ -142,25 +137,6 @@ std::int16_t renamedRecord(std::FILE* database, const OldRecord& record, const s
     return 0;
 }
 
-void putU32(std::vector<std::uint8_t>& out, std::size_t at, std::uint64_t value) {
-    for (int i = 0; i < 4; ++i)
-        out[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
-}
-
-// Copies old bytes [start, end) to the work file.
-bool copySpan(std::FILE* database, std::uint64_t start, std::uint64_t end, std::FILE* work) {
-    std::vector<std::uint8_t> chunk(kCopyChunk);
-    seekTo(database, start);
-    for (std::uint64_t at = start; at < end;) {
-        const std::size_t count =
-            static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), end - at));
-        readBytes(database, chunk.data(), count);
-        if (!writeWorkBytes(work, chunk.data(), count)) return false;
-        at += count;
-    }
-    return true;
-}
-
 // The new header, record count and entries.
 std::vector<std::uint8_t> newRecordList(std::FILE* database, const Layout& layout,
                                         const std::vector<std::size_t>& order,
@@ -170,18 +146,18 @@ std::vector<std::uint8_t> newRecordList(std::FILE* database, const Layout& layou
     seekTo(database, 0);
     readBytes(database, list.data(), 76);
     for (const std::size_t field : {std::size_t{52}, std::size_t{56}}) {
-        const std::uint64_t offset = std::uint64_t{list[field]} << 24 |
-                                     std::uint64_t{list[field + 1]} << 16 |
-                                     std::uint64_t{list[field + 2]} << 8 | list[field + 3];
-        if (offset != 0) putU32(list, field, offset + listEnd - layout.listEnd);
+        const std::uint32_t offset = loadU32BE(&list[field]);
+        // A 32-bit field: the shift, even a negative one, wraps as the field does.
+        if (offset != 0)
+            storeU32BE(&list[field], static_cast<std::uint32_t>(offset + listEnd - layout.listEnd));
     }
     list[76] = static_cast<std::uint8_t>(order.size() >> 8);
     list[77] = static_cast<std::uint8_t>(order.size());
     std::uint64_t offset = listEnd + (layout.bodyStart - layout.listEnd);
     for (std::size_t i = 0; i < order.size(); ++i) {
         const std::size_t entry = kHeaderBytes + i * kRecordEntryBytes;
-        putU32(list, entry, offset);
-        putU32(list, entry + 4, layout.records[order[i]].attributes);
+        storeU32BE(&list[entry], static_cast<std::uint32_t>(offset));
+        storeU32BE(&list[entry + 4], layout.records[order[i]].attributes);
         offset += sizes[i];
     }
     return list;
@@ -220,12 +196,12 @@ std::int16_t writeEditedDatabase(const EditRequest& edit, std::FILE* database, s
     }
     const std::vector<std::uint8_t> list = newRecordList(database, layout, order, sizes);
     bool written = writeWorkBytes(work, list.data(), list.size()) &&
-                   copySpan(database, layout.listEnd, layout.bodyStart, work);
+                   copySpanToWork(database, layout.listEnd, layout.bodyStart, work);
     for (std::size_t n = 0; written && n < order.size(); ++n) {
         const std::size_t i = order[n];
-        written = renamed[i].empty()
-                      ? copySpan(database, layout.records[i].start, layout.records[i].end, work)
-                      : writeWorkBytes(work, renamed[i].data(), renamed[i].size());
+        written = renamed[i].empty() ? copySpanToWork(database, layout.records[i].start,
+                                                      layout.records[i].end, work)
+                                     : writeWorkBytes(work, renamed[i].data(), renamed[i].size());
     }
     return written ? std::int16_t{0} : kAppendDatabaseUnwritable;
 }

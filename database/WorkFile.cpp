@@ -46,9 +46,7 @@ bool recordIsWhole(std::FILE* database, std::uint64_t recordStart, std::uint64_t
     seekTo(database, recordStart);
     if (std::fread(bytes.data(), 1, bytes.size(), database) != bytes.size()) return false;
     if (bytes.size() < 20) return false;
-    const std::uint32_t labelOffset = std::uint32_t{bytes[16]} << 24 |
-                                      std::uint32_t{bytes[17]} << 16 |
-                                      std::uint32_t{bytes[18]} << 8 | bytes[19];
+    const std::uint32_t labelOffset = loadU32BE(&bytes[16]);
     if (labelOffset >= bytes.size()) return false;
     const void* zero = std::memchr(&bytes[labelOffset], 0, bytes.size() - labelOffset);
     return zero == &bytes.back();
@@ -89,16 +87,8 @@ Match compareWithWork(std::FILE* database, std::FILE* work) {
     return recordIsWhole(database, expectedBefore, db) ? Match::Complete : Match::Partial;
 }
 
-bool isDatabaseFile(const std::string& path) {
-    std::FILE* file = openFile(path, "rb");
-    if (!file) return false;
-    const bool database = isImageDatabase(file);
-    std::fclose(file);
-    return database;
-}
-
 WorkFileState stateOf(const std::string& database, const std::string& work) {
-    if (!fileExists(work) || !isDatabaseFile(work)) {
+    if (!fileExists(work) || !isImageDatabaseFile(work)) {
         return fileExists(work) && fileExists(database) ? WorkFileState::Debris
                                                         : WorkFileState::None;
     }
@@ -192,13 +182,17 @@ bool writeWorkBytes(std::FILE* work, const std::uint8_t* bytes, std::size_t coun
     return std::fwrite(bytes, 1, count, work) == count;
 }
 
-bool copyToWork(std::FILE* from, std::FILE* work) {
+bool copySpanToWork(std::FILE* from, std::uint64_t start, std::uint64_t end, std::FILE* work) {
     std::vector<std::uint8_t> chunk(kCopyChunk);
-    for (;;) {
-        const std::size_t got = std::fread(chunk.data(), 1, chunk.size(), from);
-        if (got == 0) return !std::ferror(from);
-        if (!writeWorkBytes(work, chunk.data(), got)) return false;
+    seekTo(from, start);
+    for (std::uint64_t at = start; at < end;) {
+        const std::size_t count =
+            static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), end - at));
+        if (readBytes(from, chunk.data(), count) < count) return false;
+        if (!writeWorkBytes(work, chunk.data(), count)) return false;
+        at += count;
     }
+    return true;
 }
 
 WorkFileState inspectWorkFile(const std::string& databasePath) {

@@ -58,8 +58,9 @@ std::int16_t rewriteDatabase(const std::string& path, RewriteMode mode, Database
 // Writes count bytes to the work file; false on a failed write.
 bool writeWorkBytes(std::FILE* work, const std::uint8_t* bytes, std::size_t count);
 
-// Copies the rest of from to the work file; false on a failed read or write.
-bool copyToWork(std::FILE* from, std::FILE* work);
+// Copies the bytes [start, end) of from to the work file; false when from
+// ends early or a write fails.
+bool copySpanToWork(std::FILE* from, std::uint64_t start, std::uint64_t end, std::FILE* work);
 
 // What a reader finds beside a database, without changing anything.
 enum class WorkFileState {
