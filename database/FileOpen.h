@@ -7,7 +7,10 @@
 namespace ferrovel {
 
 // As std::fopen. On Windows the path goes through the wide-character call,
-// so that every file name opens, whatever code page the process runs under.
+// so that every file name opens, whatever code page the process runs under,
+// and a file opened only for reading is shared for deletion too: a writer
+// can rename a new database over it, and a reader is not refused while one
+// does.
 std::FILE* openFile(const std::string& path, const char* mode);
 
 }  // namespace ferrovel
