@@ -28,10 +28,9 @@ bool isReadOnlyMode(const char* mode) {
 // in the way of a writer replacing the file, nor a writer in its way.
 std::FILE* openForReading(const std::wstring& path) {
     for (int attempt = 0;; ++attempt) {
-        HANDLE file =
-            CreateFileW(path.c_str(), GENERIC_READ,
-                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE) {
             const int descriptor =
                 _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_BINARY | _O_RDONLY);
