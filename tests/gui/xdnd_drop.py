@@ -3,9 +3,13 @@
 point, as a drag-and-drop source does (XDND version 5). Exits 0 once the
 target has finished the drop, 1 when it refused it, 2 on a timeout.
 
-usage: xdnd_drop.py X Y --files PATH...   (a text/uri-list)
-       xdnd_drop.py X Y --png PATH        (image/png, as a browser gives it)
+usage: xdnd_drop.py STATUS X Y --files PATH...   (a text/uri-list)
+       xdnd_drop.py STATUS X Y --png PATH        (image/png, as a browser gives it)
+
+The exit status is also written to the file STATUS, once the drop is over,
+for a caller that cannot wait for this process.
 """
+import os
 import sys
 import time
 import urllib.parse
@@ -64,7 +68,7 @@ def answer(disp, request, mime, payload):
 
 
 def main():
-    x, y, mode, paths = int(sys.argv[1]), int(sys.argv[2]), sys.argv[3], sys.argv[4:]
+    x, y, mode, paths = int(sys.argv[2]), int(sys.argv[3]), sys.argv[4], sys.argv[5:]
     if mode == "--files":
         # Separated by CRLF, as the format's definition asks.
         mime_name = "text/uri-list"
@@ -109,5 +113,13 @@ def main():
     return 2
 
 
+def report(status_path, status):
+    """Writes the status whole or not at all: the reader polls for the file."""
+    with open(status_path + ".part", "w") as f:
+        f.write(str(status))
+    os.replace(status_path + ".part", status_path)
+    return status
+
+
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(report(sys.argv[1], main()))
