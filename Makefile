@@ -5,11 +5,15 @@ NATIVE   := build/native
 WIN32    := build/win32
 SANITIZE := build/sanitize
 FUZZ     := build/fuzz
+WEB      := build/web
+WEB_CORE := build/web-core
+# Debian's emscripten finds its acorn module only through NODE_PATH.
+EMSCRIPTEN_NODE_PATH := /usr/share/nodejs
 FUZZ_SECONDS ?= 60
 CMAKE_FLAGS := -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap build native win32 test test-native test-wine test-sanitize fuzz run bench format clean
+.PHONY: all bootstrap build native win32 web test test-native test-wine test-web test-sanitize fuzz run bench format clean
 
 all: build
 
@@ -39,7 +43,23 @@ test-native: native
 test-wine: win32
 	tests/wine-ctest.sh $(WIN32) -j $(JOBS)
 
-test: test-native test-wine
+test: test-native test-wine test-web
+
+# The web page: the core as WebAssembly inside one index.html, with the zip
+# library, that works opened from disk or from any static host.
+$(WEB_CORE)/build.ninja:
+	NODE_PATH=$(EMSCRIPTEN_NODE_PATH) emcmake cmake -S . -B $(WEB_CORE) -G Ninja \
+	  -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DFERROVEL_BENCHMARKS=OFF
+
+web: bootstrap $(WEB_CORE)/build.ninja
+	NODE_PATH=$(EMSCRIPTEN_NODE_PATH) cmake --build $(WEB_CORE) -j $(JOBS)
+	mkdir -p $(WEB)
+	node web/assemble.js web/index.html $(WEB)/index.html $(WEB_CORE)/bin/core.js \
+	  web/node_modules/fflate/umd/index.js web/app.js
+
+# The page in headless Chromium, against the native build's imagedb.
+test-web: native web
+	FERROVEL_NATIVE=$(NATIVE) FERROVEL_WEB=$(WEB) node --test tests/web/
 
 test-sanitize: bootstrap $(SANITIZE)/build.ninja
 	cmake --build $(SANITIZE) -j $(JOBS)
