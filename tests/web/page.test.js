@@ -175,6 +175,21 @@ test('imports through the dialog store the bytes imagedb import stores', async (
   imagedb('import', '--name', 'Turned', '--format', '16', '--size', '100x125', '--no-dither', '--contrast', '-45', expected,
     inScratch('decoded.bmp'));
   assert.ok((await savedDatabase(page)).equals(fs.readFileSync(expected)), 'JPEG import bytes');
+
+  // Two pictures dropped at once: the dialog for the first, Import All for both.
+  const second = inScratch('Second.png');
+  magick('-size', '200x150', 'gradient:yellow-navy', `PNG24:${second}`);
+  await drop(page, [['Sunrise.png', fs.readFileSync(png)], ['Second.png', fs.readFileSync(second)]]);
+  await page.waitForSelector('#import-dialog[open]');
+  assert.equal(await page.inputValue('#import-name'), 'Sunrise.png');
+  await page.selectOption('#import-size', '1');
+  await page.click('#import-all');
+  await page.waitForSelector('#image-9');
+  for (const file of [png, second]) {
+    imagedb('import', '--name', path.basename(file), '--format', '16', '--size', '160x160', '--no-dither',
+      expected, file);
+  }
+  assert.ok((await savedDatabase(page)).equals(fs.readFileSync(expected)), 'Import All bytes');
   await page.close();
 });
 
@@ -235,12 +250,14 @@ function hostileFiles() {
   return files;
 }
 
-async function drop(page, name, bytes) {
-  await page.evaluate(([fileName, base64]) => {
+// A real drop event on the page, its files in a DataTransfer.
+async function drop(page, files) {
+  await page.evaluate((named) => {
     const transfer = new DataTransfer();
-    transfer.items.add(new File([Uint8Array.from(atob(base64), (c) => c.charCodeAt(0))], fileName));
+    for (const [name, base64] of named)
+      transfer.items.add(new File([Uint8Array.from(atob(base64), (c) => c.charCodeAt(0))], name));
     document.querySelector('main').dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
-  }, [name, Buffer.from(bytes).toString('base64')]);
+  }, files.map(([name, bytes]) => [name, Buffer.from(bytes).toString('base64')]));
 }
 
 test('a dropped database opens; 20 hostile files are refused in words and change nothing', async () => {
@@ -249,14 +266,14 @@ test('a dropped database opens; 20 hostile files are refused in words and change
   await new Promise((resolve) => server.listen(0, '127.0.0.1', resolve));
   const page = await openPage({ width: 390, height: 800 }, `http://127.0.0.1:${server.address().port}/`);
   server.close();
-  await drop(page, 'demo.pdb', fs.readFileSync(DEMO));
+  await drop(page, [['demo.pdb', fs.readFileSync(DEMO)]]);
   await page.waitForSelector('#image-5');
   assert.equal(await page.textContent('#db-title'), 'demo.pdb');
   const files = hostileFiles();
   assert.equal(files.length, 20);
   for (const [name, bytes] of files) {
     await page.evaluate(() => { document.getElementById('message').textContent = ''; });
-    await drop(page, name, bytes);
+    await drop(page, [[name, bytes]]);
     await page.waitForFunction(() => document.getElementById('message').textContent !== '');
     const message = await page.textContent('#message');
     assert.ok(message.startsWith(name), `${name}: ${message}`);
