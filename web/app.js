@@ -260,30 +260,37 @@
   }
 
   // ---- import -----------------------------------------------------------
-  // The bitmap's straight (not premultiplied) RGBA through WebGL, whose
-  // texture keeps every level; a 2D canvas stores premultiplied levels and
-  // changes those of translucent pixels, so it serves only without WebGL.
+  // The bitmap's straight (not premultiplied) RGBA. A 2D canvas stores
+  // premultiplied levels and so changes those of translucent pixels: a
+  // picture that has any is read again through WebGL, whose texture keeps
+  // every level (where WebGL is missing, the canvas's levels have to do).
   function rgbaOf(bitmap) {
     const { width, height } = bitmap;
-    const canvas = new OffscreenCanvas(width, height);
-    const gl = canvas.getContext('webgl2') || canvas.getContext('webgl');
-    if (gl && Math.max(width, height) <= gl.getParameter(gl.MAX_TEXTURE_SIZE)) {
-      gl.bindTexture(gl.TEXTURE_2D, gl.createTexture());
-      gl.pixelStorei(gl.UNPACK_PREMULTIPLY_ALPHA_WEBGL, false);
-      gl.pixelStorei(gl.UNPACK_COLORSPACE_CONVERSION_WEBGL, gl.NONE);
-      gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA, gl.RGBA, gl.UNSIGNED_BYTE, bitmap);
-      gl.bindFramebuffer(gl.FRAMEBUFFER, gl.createFramebuffer());
-      gl.framebufferTexture2D(gl.FRAMEBUFFER, gl.COLOR_ATTACHMENT0, gl.TEXTURE_2D,
-        gl.getParameter(gl.TEXTURE_BINDING_2D), 0);
-      const rgba = new Uint8Array(width * height * 4);
-      gl.readPixels(0, 0, width, height, gl.RGBA, gl.UNSIGNED_BYTE, rgba);
-      const read = gl.getError() === gl.NO_ERROR;
-      gl.getExtension('WEBGL_lose_context')?.loseContext();
-      if (read) return rgba;
-    }
     const context = new OffscreenCanvas(width, height).getContext('2d');
     context.drawImage(bitmap, 0, 0);
-    return context.getImageData(0, 0, width, height).data;
+    const rgba = context.getImageData(0, 0, width, height).data;
+    for (let i = 3; i < rgba.length; i += 4) {
+      if (rgba[i] !== 255) return straightRgba(bitmap) || rgba;
+    }
+    return rgba;
+  }
+
+  function straightRgba(bitmap) {
+    const { width, height } = bitmap;
+    const gl = new OffscreenCanvas(width, height).getContext('webgl2');
+    if (!gl || Math.max(width, height) > gl.getParameter(gl.MAX_TEXTURE_SIZE)) return null;
+    gl.bindTexture(gl.TEXTURE_2D, gl.createTexture());
+    gl.pixelStorei(gl.UNPACK_PREMULTIPLY_ALPHA_WEBGL, false);
+    gl.pixelStorei(gl.UNPACK_COLORSPACE_CONVERSION_WEBGL, gl.NONE);
+    gl.texImage2D(gl.TEXTURE_2D, 0, gl.RGBA, gl.RGBA, gl.UNSIGNED_BYTE, bitmap);
+    gl.bindFramebuffer(gl.FRAMEBUFFER, gl.createFramebuffer());
+    gl.framebufferTexture2D(gl.FRAMEBUFFER, gl.COLOR_ATTACHMENT0, gl.TEXTURE_2D,
+      gl.getParameter(gl.TEXTURE_BINDING_2D), 0);
+    const rgba = new Uint8Array(width * height * 4);
+    gl.readPixels(0, 0, width, height, gl.RGBA, gl.UNSIGNED_BYTE, rgba);
+    const read = gl.getError() === gl.NO_ERROR;
+    gl.getExtension('WEBGL_lose_context')?.loseContext();
+    return read ? rgba : null;
   }
 
   // Decodes a picture file without colour management or premultiplied
