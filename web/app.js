@@ -12,6 +12,7 @@
   let db = null; // { path, fileName, listing }
   let selected = -1;
   let thumbRun = 0;
+  let unsaved = false; // the open database was changed since it was opened or saved
 
   // ---- the core --------------------------------------------------------
   const call = (name, ret, types, args) => core.ccall(name, ret, types, args);
@@ -65,6 +66,10 @@
     const candidate = `${FOLDER}/opening`;
     core.FS.writeFile(candidate, bytes);
     const listing = readListing(candidate);
+    if (listing && !listing.problem && !mayReplace(fileName)) {
+      core.FS.unlink(candidate);
+      return false;
+    }
     if (!listing || listing.problem) {
       core.FS.unlink(candidate);
       tell(`${fileName} ${listing ? listing.problem : 'is not a valid Brushwick image database'}; ` +
@@ -82,12 +87,14 @@
   // new database is named after it.
   function replaceDatabase(fileName) {
     if (db) core.FS.unlink(db.path);
+    unsaved = false;
     db = { path: `${FOLDER}/open/${safeFileName(fileName)}`, fileName, listing: null };
   }
 
   function createDatabase(fileName) {
     if (!/\.pdb$/i.test(fileName)) fileName += '.pdb';
     const path = `${FOLDER}/new/${safeFileName(fileName)}`;
+    if (!mayReplace(fileName)) return;
     if (call('fv_create', 'number', ['string'], [path]) !== 0) {
       tell(`${fileName} could not be created.`);
       return;
@@ -100,7 +107,13 @@
 
   function saveDatabase() {
     download(core.FS.readFile(db.path), db.fileName, 'application/octet-stream');
+    unsaved = false;
   }
+
+  // Changes live in this page until they are saved: another database
+  // replaces them only when the user says so.
+  const mayReplace = (next) => !unsaved || confirm(`The changes to ${db.fileName} have not been ` +
+    `saved ("Save database" downloads it). Open ${next} all the same and lose them?`);
 
   // ---- the list and the preview ----------------------------------------
   function showDatabase(select) {
@@ -235,6 +248,7 @@
   // ---- edits ------------------------------------------------------------
   function edited(status, select, done) {
     if (status !== 0) return tell('The database could not be changed; it is as it was.');
+    unsaved = true;
     tell(done, 'info');
     showDatabase(select);
   }
@@ -462,7 +476,10 @@
       }
       ++imported;
     }
-    if (imported > 0) showDatabase(db.listing.images.length);
+    if (imported > 0) {
+      unsaved = true;
+      showDatabase(db.listing.images.length);
+    }
     const done = imported > 0 ? `Imported ${imported} picture${imported === 1 ? '' : 's'}.` : '';
     tell([done, ...problems].filter(Boolean).join('\n'), problems.length ? 'error' : 'info');
   }
@@ -526,6 +543,7 @@
         key();
       }
     };
+    window.addEventListener('beforeunload', (event) => { if (unsaved) event.preventDefault(); });
     let depth = 0;
     document.addEventListener('dragenter', (event) => {
       event.preventDefault();
