@@ -103,6 +103,21 @@ std::int16_t croppedSide(std::int16_t label, std::int16_t composed) {
     return label > 0 && label < composed ? label : composed;
 }
 
+// The top-left width x height pixels of image.
+RgbImage croppedImage(const RgbImage& image, std::int16_t width, std::int16_t height) {
+    RgbImage cropped{width, height, {}};
+    const auto rowBytes = static_cast<std::size_t>(width) * 3;
+    cropped.pixels.reserve(rowBytes * static_cast<std::size_t>(height));
+    for (std::int16_t y = 0; y < height; ++y) {
+        const auto row = image.pixels.begin() +
+                         static_cast<std::ptrdiff_t>(static_cast<std::size_t>(y) *
+                                                     static_cast<std::size_t>(image.width) * 3);
+        cropped.pixels.insert(cropped.pixels.end(), row,
+                              row + static_cast<std::ptrdiff_t>(rowBytes));
+    }
+    return cropped;
+}
+
 void keepRgb(const RgbImage& image, std::int32_t width, std::int32_t height) {
     pixels.width = width;
     pixels.height = height;
@@ -201,8 +216,10 @@ EMSCRIPTEN_KEEPALIVE int fv_thumbnail(const char* path, int index, int box) {
     ImageInfo info;
     const std::int16_t status = composeIndexed(path, index, image, info);
     if (status != 0) return status;
-    const FittedPixels fitted = renderFitted(image, croppedSide(info.width, image.width),
-                                             croppedSide(info.height, image.height), box, box);
+    const FittedPixels fitted =
+        renderFitted(croppedImage(image, croppedSide(info.width, image.width),
+                                  croppedSide(info.height, image.height)),
+                     box, box, box, box);
     keepBgrx(fitted.bgrx, fitted.visible.width, fitted.visible.height);
     return 0;
 }

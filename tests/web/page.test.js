@@ -118,8 +118,24 @@ test('the demo database: list, details and preview pixels as imagedb exports the
       rgba: Array.from(canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data) }));
     assert.deepEqual([shown.width, shown.height], [image.width, image.height]);
     imagedb('export', '--index', String(i), DEMO, inScratch('native.bmp'));
-    assert.deepEqual(rgbOf(shown.rgba), bmpRgb(fs.readFileSync(inScratch('native.bmp')), image.width, image.height),
-      `pixels of image ${i}`);
+    const native = bmpRgb(fs.readFileSync(inScratch('native.bmp')), image.width, image.height);
+    assert.deepEqual(rgbOf(shown.rgba), native, `pixels of image ${i}`);
+    // The row's thumbnail: the image fitted into 40 x 40, nearest neighbour.
+    await page.waitForFunction((row) => document.querySelector(`#image-${row} canvas`)
+      .getContext('2d').getImageData(0, 0, 1, 1).data[3] === 255, i);
+    const wide = image.width >= image.height;
+    const [fitWidth, fitHeight] = wide ? [40, Math.trunc(40 * image.height / image.width)]
+      : [Math.trunc(40 * image.width / image.height), 40];
+    const thumb = await page.$eval(`#image-${i} canvas`, (canvas, [w, h]) =>
+      Array.from(canvas.getContext('2d').getImageData(0, 0, w, h).data), [fitWidth, fitHeight]);
+    const fitted = [];
+    for (let y = 0; y < fitHeight; ++y) {
+      for (let x = 0; x < fitWidth; ++x) {
+        const from = (Math.trunc(y * image.height / fitHeight) * image.width + Math.trunc(x * image.width / fitWidth)) * 3;
+        fitted.push(...native.slice(from, from + 3));
+      }
+    }
+    assert.deepEqual(rgbOf(thumb), fitted, `thumbnail of image ${i}`);
   }
   await page.click(`#image-${listed.findIndex((image) => image.layers > 1) ?? 0}`);
   fs.mkdirSync(path.dirname(SCREENSHOT), { recursive: true });
