@@ -1,5 +1,6 @@
 #include "app/MainWindow.h"
 
+#include "FerrovelVersion.h"
 #include "app/ClipboardCommand.h"
 #include "app/DatabaseView.h"
 #include "app/DropTarget.h"
@@ -32,7 +33,8 @@ constexpr const char* kHelpText =
 
 constexpr const char* kAboutCaption = "About Ferrovel Image Manager";
 constexpr const char* kAboutText =
-    "Ferrovel Image Manager 5.0\n"
+    "Ferrovel Image Manager " FERROVEL_VERSION
+    "\n"
     "\n"
     "Views, imports, exports, prints and installs the image databases of\n"
     "Brushwick for Palm OS handhelds.\n"

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <exception>
 
+#include "FerrovelVersion.h"
 #include "cli/Commands.h"
 
 namespace ferrovel {

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "FerrovelVersion.h"
 #include "tests/TestSupport.h"
 #include "tests/fixtures/DatabaseBuilder.h"
 #include "tests/fixtures/DemoDatabase.h"
@@ -140,8 +142,8 @@ TEST(Window, StartsEmptyGuardsItsCommandsAndClosesWithZeroThroughItsSystemMenu) 
     EXPECT_EQ(app.takeMessage("Ferrovel Image Manager Help").substr(0, 40),
               "Use this utility to view add, print, or ");
     app.press(1010);
-    EXPECT_NE(app.takeMessage("About Ferrovel Image Manager").find("Ferrovel Image Manager"),
-              std::string::npos);
+    const std::string about = app.takeMessage("About Ferrovel Image Manager");
+    EXPECT_EQ(about.substr(0, about.find('\n')), "Ferrovel Image Manager " FERROVEL_VERSION);
     // Closed through its system menu.
     PostMessageA(app.mainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(AppDriver::waitUntil([&] { return !IsWindow(app.mainWindow()); }, 10000));
@@ -372,5 +374,8 @@ int main(int argc, char** argv) {
     std::string folder(self);
     folder.resize(folder.find_last_of("\\/") + 1);
     ferrovel::gui::programPath = folder + "ImageManager.exe";
+    // An installed copy instead of the build's, for the installer's test.
+    if (const char* installed = std::getenv("FERROVEL_PROGRAM"))
+        ferrovel::gui::programPath = installed;
     return RUN_ALL_TESTS();
 }
