@@ -44,6 +44,21 @@ test-wine: win32
 	tests/wine-ctest.sh $(WIN32) -j $(JOBS)
 
 test: test-native test-wine test-web
+	$(MAKE) test-package
+
+.PHONY: package test-package
+
+# The Debian package of imagedb (build/native/packages), the Windows installer
+# and .zip (build/win32/packages).
+package: native win32
+	cmake --build $(NATIVE) --target package
+	cmake --build $(WIN32) --target package
+
+# Each package installed, run and removed as its users do. make test runs it
+# after the Wine tests, whose Wine prefix the installer's test uses too.
+test-package: package
+	tests/package/deb-test.sh $(NATIVE)
+	tests/package/installer-test.sh $(WIN32)
 
 # The web page: the core as WebAssembly inside one index.html, with the zip
 # library, that works opened from disk or from any static host.
