@@ -295,6 +295,15 @@ test('a dropped database opens; 20 hostile files are refused in words and change
     assert.ok(message.startsWith(name), `${name}: ${message}`);
     assert.equal(await page.textContent('#db-title'), 'demo.pdb', name);
   }
+  // A size no memory holds: the core's refusal, not an abort of the module.
+  await drop(page, [['big.png', execFileSync('/usr/bin/convert', ['-size', '400x300', 'plasma:', 'PNG:-'])]]);
+  await page.waitForSelector('#import-dialog[open]');
+  await page.uncheck('#import-keep');
+  await page.fill('#import-width', '32000');
+  await page.fill('#import-height', '32000');
+  await page.click('#import-one');
+  await page.waitForFunction(() => document.getElementById('message').textContent.startsWith('big.png: '));
+  await page.click('#image-1');
   assert.ok((await savedDatabase(page)).equals(fs.readFileSync(DEMO)), 'the database is unchanged');
   await page.close();
 });
