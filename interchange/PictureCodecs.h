@@ -1,6 +1,6 @@
 // The platform's picture libraries behind PictureFile: one decoder per format
 // and the PNG encoder. Linux: PngSpng.cpp, JpegTurbo.cpp, GifLib.cpp;
-// Windows: PictureWic.cpp.
+// Windows: PictureWic.cpp; the browser build: PictureBrowser.cpp.
 //
 // A decoder is handed a whole file whose structure PictureHeader has walked
 // (complete, and of a declared size within the cap). It opens the canvas

@@ -13,6 +13,7 @@
 // Platform libraries:
 //   Linux    libspng (PNG in and out), libjpeg-turbo (JPEG), giflib (GIF)
 //   Windows  the Windows Imaging Component (PNG, JPEG, GIF, TIFF in; PNG out)
+//   browser  none: the web page decodes with the browser and hands over RGBA
 #pragma once
 
 #include <cstdint>
