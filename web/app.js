@@ -487,9 +487,11 @@
   // ---- files chosen or dropped ---------------------------------------------
   async function takeFiles(fileList) {
     const files = [...fileList];
+    // A database by its content, or one that is meant to be by its name.
     const heads = await Promise.all(files.map((f) => f.slice(0, 68).arrayBuffer()));
-    const databases = files.filter((_, i) => isDatabase(new Uint8Array(heads[i])));
-    const pictures = files.filter((_, i) => !isDatabase(new Uint8Array(heads[i])));
+    const meant = files.map((f, i) => isDatabase(new Uint8Array(heads[i])) || /\.pdb$/i.test(f.name));
+    const databases = files.filter((_, i) => meant[i]);
+    const pictures = files.filter((_, i) => !meant[i]);
     if (databases.length > 0)
       openDatabaseBytes(new Uint8Array(await databases[0].arrayBuffer()), databases[0].name);
     if (pictures.length > 0) await importPictures(pictures);
