@@ -5,7 +5,10 @@
 // the listing) are left in this module's own buffers until the next call.
 #include <emscripten/emscripten.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -169,6 +172,17 @@ PreviewSettings previewSettings(int width, int height, int bits, int dither, int
     return settings;
 }
 
+// Runs job, which allocates; memory that cannot be had gives status, as
+// nothing may be thrown through the C API.
+template <typename Job>
+int withMemory(int status, Job job) {
+    try {
+        return job();
+    } catch (const std::bad_alloc&) {
+        return status;
+    }
+}
+
 }  // namespace
 }  // namespace ferrovel
 
@@ -202,26 +216,31 @@ EMSCRIPTEN_KEEPALIVE const char* fv_list(const char* path) {
 // Composes image index cropped to its catalogue size, as the PNG export
 // writes it, into the pixel result: 0 or a status.
 EMSCRIPTEN_KEEPALIVE int fv_compose(const char* path, int index) {
-    RgbImage image;
-    ImageInfo info;
-    const std::int16_t status = composeIndexed(path, index, image, info);
-    if (status != 0) return status;
-    keepRgb(image, croppedSide(info.width, image.width), croppedSide(info.height, image.height));
-    return 0;
+    return withMemory(kComposeNoMemory, [&] {
+        RgbImage image;
+        ImageInfo info;
+        const std::int16_t status = composeIndexed(path, index, image, info);
+        if (status != 0) return int{status};
+        keepRgb(image, croppedSide(info.width, image.width),
+                croppedSide(info.height, image.height));
+        return 0;
+    });
 }
 
 // Image index fitted into a box x box square, as the desktop's preview fits it.
 EMSCRIPTEN_KEEPALIVE int fv_thumbnail(const char* path, int index, int box) {
-    RgbImage image;
-    ImageInfo info;
-    const std::int16_t status = composeIndexed(path, index, image, info);
-    if (status != 0) return status;
-    const FittedPixels fitted =
-        renderFitted(croppedImage(image, croppedSide(info.width, image.width),
-                                  croppedSide(info.height, image.height)),
-                     box, box, box, box);
-    keepBgrx(fitted.bgrx, fitted.visible.width, fitted.visible.height);
-    return 0;
+    return withMemory(kComposeNoMemory, [&] {
+        RgbImage image;
+        ImageInfo info;
+        const std::int16_t status = composeIndexed(path, index, image, info);
+        if (status != 0) return int{status};
+        const FittedPixels fitted =
+            renderFitted(croppedImage(image, croppedSide(info.width, image.width),
+                                      croppedSide(info.height, image.height)),
+                         box, box, box, box);
+        keepBgrx(fitted.bgrx, fitted.visible.width, fitted.visible.height);
+        return 0;
+    });
 }
 
 // Writes image index as a 24-bit bitmap at outPath through the export loop.
@@ -252,12 +271,18 @@ EMSCRIPTEN_KEEPALIVE int fv_pixels_height() {
     return pixels.height;
 }
 
-// Room for a width x height RGBA picture the page decoded; null when the
-// picture passes the canvas cap.
+// Room for a width x height RGBA picture the page decoded, in place of the
+// picture imported before; null when the picture passes the canvas cap or
+// the memory cannot be had.
 EMSCRIPTEN_KEEPALIVE std::uint8_t* fv_picture_buffer(int width, int height) {
+    picture = BgrImage{};
     if (width < 1 || height < 1 || !canvasBytesFor(width, height)) return nullptr;
-    pictureInput.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4, 0);
-    return pictureInput.data();
+    const int status = withMemory(kBmpNoMemory, [&] {
+        pictureInput.assign(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4,
+                            0);
+        return 0;
+    });
+    return status == 0 ? pictureInput.data() : nullptr;
 }
 
 // Puts the RGBA picture in the buffer on the import canvas, transparency
@@ -268,11 +293,16 @@ EMSCRIPTEN_KEEPALIVE int fv_take_picture(int width, int height) {
         static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4)
         return kBmpBadFormat;
     if (openPictureCanvas(canvas, width, height) != CanvasOpen::Opened) return kBmpNoMemory;
-    std::vector<std::uint8_t> row(static_cast<std::size_t>(width) * 3);
+    constexpr std::int32_t kBand = 1024;  // pixels converted at a time
+    std::array<std::uint8_t, 3 * kBand> bgr;
+    const std::uint8_t* rgba = pictureInput.data();
     for (std::int32_t y = 0; y < height; ++y) {
-        rgbaToBgr(&pictureInput[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) * 4],
-                  width, row.data());
-        placeRow(canvas, y, 0, 1, row.data(), width);
+        for (std::int32_t x = 0; x < width; x += kBand) {
+            const std::int32_t count = std::min(kBand, width - x);
+            rgbaToBgr(rgba, count, bgr.data());
+            placeRow(canvas, y, x, 1, bgr.data(), count);
+            rgba += 4 * count;
+        }
     }
     picture = std::move(canvas.image);
     std::vector<std::uint8_t>().swap(pictureInput);

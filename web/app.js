@@ -16,7 +16,6 @@
 
   // ---- the core --------------------------------------------------------
   const call = (name, ret, types, args) => core.ccall(name, ret, types, args);
-  const pathArg = () => db.path;
 
   function pixelResult() {
     const width = core._fv_pixels_width(), height = core._fv_pixels_height();
