@@ -334,10 +334,12 @@ EMSCRIPTEN_KEEPALIVE int fv_preview(int innerWidth, int innerHeight, int width, 
         previewSettings(width, height, bits, dither, brightness, contrast);
     const PreviewPlacement placement =
         placePreview(innerWidth, innerHeight, settings.targetWidth, settings.targetHeight);
-    std::vector<std::uint32_t> drawn;
-    if (!renderImportPreview(picture, settings, placement, drawn)) return -1;
-    keepBgrx(drawn, placement.drawWidth, placement.drawHeight);
-    return 0;
+    return withMemory(-1, [&] {
+        std::vector<std::uint32_t> drawn;
+        if (!renderImportPreview(picture, settings, placement, drawn)) return -1;
+        keepBgrx(drawn, placement.drawWidth, placement.drawHeight);
+        return 0;
+    });
 }
 
 // Appends the current picture as one new image: 0 or an append status.
@@ -351,7 +353,8 @@ EMSCRIPTEN_KEEPALIVE int fv_import(const char* path, const char* name, int width
     options.dither = static_cast<std::int16_t>(dither);
     options.brightness = static_cast<std::int16_t>(brightness);
     options.contrast = static_cast<std::int16_t>(contrast);
-    return appendImage(path, picture, options);
+    return withMemory(kAppendNoWorkBuffer,
+                      [&] { return int{appendImage(path, picture, options)}; });
 }
 
 // The words for an append status.
