@@ -99,6 +99,8 @@ function bmpOf({ width, height, rgba }) {
 
 test('the demo database: list, details and preview pixels as imagedb exports them', async () => {
   const page = await openPage();
+  assert.deepEqual(await page.evaluate(() => ['Module', 'run', 'out', 'callMain', 'FS'].filter((n) => n in window)), [],
+    'the core leaks no global names into the page');
   await page.setInputFiles('#db-file', DEMO);
   const listed = JSON.parse(imagedb('list', '--json', DEMO));
   await page.waitForSelector(`#images li:nth-child(${listed.length})`);
