@@ -328,7 +328,17 @@
       : `${file.name} is too large to import.`;
   }
 
+  // The format, proportions and dither choices outlive the page, as the
+  // desktop keeps them in its settings (a browser that refuses storage
+  // keeps them for this page only).
+  const SETTINGS = 'ferrovel.import';
   const importSettings = { bits: 1, keep: true, dither: true };
+  try {
+    const stored = JSON.parse(localStorage.getItem(SETTINGS)) || {};
+    if ([1, 2, 4, 8, 16].includes(stored.bits)) importSettings.bits = stored.bits;
+    for (const flag of ['keep', 'dither'])
+      if (typeof stored[flag] === 'boolean') importSettings[flag] = stored[flag];
+  } catch { /* the defaults */ }
 
   // The size boxes read as the desktop reads them: the first 10 characters,
   // a signed 16-bit number, the last value kept when no number starts them.
@@ -426,6 +436,7 @@
       importSettings.bits = Number($('import-format').value);
       importSettings.keep = keep.checked;
       importSettings.dither = $('import-dither').checked;
+      try { localStorage.setItem(SETTINGS, JSON.stringify(importSettings)); } catch { /* kept here */ }
       resolve({
         name: $('import-name').value.slice(0, 255), width: target.width, height: target.height,
         bits: importSettings.bits, dither: importSettings.dither ? 1 : 0,
