@@ -46,7 +46,7 @@ test-wine: win32
 test: test-native test-wine test-web
 	$(MAKE) test-package
 
-.PHONY: package test-package
+.PHONY: package test-package screenshots
 
 # The Debian package of imagedb (build/native/packages), the Windows installer
 # and .zip (build/win32/packages).
@@ -59,6 +59,11 @@ package: native win32
 test-package: package
 	tests/package/deb-test.sh $(NATIVE)
 	tests/package/installer-test.sh $(WIN32)
+
+# The README's pictures of the window program, taken by its window tests;
+# docs/ changes only where a screen's pixels did.
+screenshots: win32
+	scripts/screenshots $(WIN32)
 
 # The web page: the core as WebAssembly inside one index.html, with the zip
 # library, that works opened from disk or from any static host.

@@ -1,5 +1,6 @@
 #include "tests/TestSupport.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -17,8 +18,12 @@ namespace ferrovel::testing {
 
 std::string scratchPath(const std::string& name) {
     static const std::filesystem::path folder = [] {
-        std::filesystem::path path = std::filesystem::temp_directory_path() /
-                                     ("ferrovel-tests-" + std::to_string(FERROVEL_GETPID()));
+        // Screenshots show this folder's name: their runs, one test at a time,
+        // take one that stays the same from run to run.
+        const std::string name =
+            std::getenv("FERROVEL_SCREENSHOTS") ? "screenshots" : std::to_string(FERROVEL_GETPID());
+        std::filesystem::path path =
+            std::filesystem::temp_directory_path() / ("ferrovel-tests-" + name);
         // Process ids come round again (quickly under Wine): start empty.
         std::error_code ignored;
         std::filesystem::remove_all(path, ignored);

@@ -17,6 +17,7 @@
 #include "tests/TestSupport.h"
 #include "tests/fixtures/DemoDatabase.h"
 #include "tests/gui/AppDriver.h"
+#include "tests/gui/Screenshot.h"
 #include "tests/gui/TestPrinter.h"
 
 namespace ferrovel::gui {
@@ -161,6 +162,7 @@ TEST(EditImages, DeleteRenameAndMoveThroughTheContextMenuAndKeys) {
     EXPECT_EQ(app.listSelection(), 1);  // the next image
 
     ASSERT_TRUE(clickEntry(app, 0, true));
+    saveScreenshot("context-menu", app.mainWindow(), waitForMenu());
     ASSERT_TRUE(chooseFromMenu({VK_DOWN, VK_DOWN}));
     confirm = app.waitForDialog("Delete Image");
     ASSERT_TRUE(confirm);

@@ -13,6 +13,7 @@
 #include "tests/fixtures/DatabaseBuilder.h"
 #include "tests/fixtures/DemoDatabase.h"
 #include "tests/gui/AppDriver.h"
+#include "tests/gui/Screenshot.h"
 
 namespace ferrovel::gui {
 namespace {
@@ -178,6 +179,7 @@ TEST(Window, ShowsTheDatabaseItsListDetailsAndPreview) {
             [&] { return (differences = countDifferences(capturePixels(preview), expected)) == 0; },
             2000);
         EXPECT_EQ(differences, 0) << "image " << index;
+        if (index == 4) saveScreenshot("screenshot", app.mainWindow());
     }
     expectDemoAndItsNeighbourUntouched();
 }
@@ -314,6 +316,7 @@ TEST(Window, ExportsNumberedNamedAndKeepsTheModeWhenClosed) {
     const auto saveDialog = [&](int button, const char* title) {
         app.press(1007);
         HWND modes = app.waitForDialog("Export Image(s)");
+        saveScreenshot("export-dialog", modes);
         if (button == 0) PostMessageA(modes, WM_CLOSE, 0, 0);
         if (button != 0) AppDriver::press(modes, button);
         return app.waitForDialog(title);

@@ -22,6 +22,7 @@
 #include "tests/TestSupport.h"
 #include "tests/fixtures/DemoDatabase.h"
 #include "tests/gui/AppDriver.h"
+#include "tests/gui/Screenshot.h"
 
 namespace ferrovel::gui {
 namespace {
@@ -394,6 +395,7 @@ TEST(ImportDialog, OpensPreviewsSizesAndStoresTheChoices) {
     slide(dialog, kContrast, 40);
     slide(dialog, kBrightness, -25);
     EXPECT_EQ(previewDifferences(dialog, source.canvas, {320, 320, 8, 1, -25, 40}), 0);
+    saveScreenshot("import-dialog", dialog);
     choose(dialog, kFormat, 4, CBN_SELENDOK);
     tick(dialog, kDither, false);
     type(dialog, kWidth, "90");

@@ -15,6 +15,7 @@
 #include "tests/fixtures/DatabaseBuilder.h"
 #include "tests/fixtures/DemoDatabase.h"
 #include "tests/gui/AppDriver.h"
+#include "tests/gui/Screenshot.h"
 
 namespace ferrovel::gui {
 namespace {
@@ -207,6 +208,7 @@ TEST_F(Install, ListsTheUsersOfTheFirstPalmFolderAndCancelsWithoutAMessage) {
     ASSERT_EQ(names.size(), 4u);
     HWND chooser = openChooser();
     EXPECT_EQ(chooserEntries(chooser), names);  // "Carol" twice
+    saveScreenshot("install-dialog", chooser);
     EXPECT_EQ(SendMessageW(GetDlgItem(chooser, 1024), LB_GETCURSEL, 0, 0), 0);
     PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);  // Escape is ignored
     EXPECT_FALSE(app_->noDialog(kChooser));

@@ -7,6 +7,7 @@
 #include "tests/TestSupport.h"
 #include "tests/fixtures/DemoDatabase.h"
 #include "tests/gui/AppDriver.h"
+#include "tests/gui/Screenshot.h"
 #include "tests/gui/TestPrinter.h"
 
 namespace ferrovel::gui {
@@ -175,7 +176,9 @@ TEST_F(Printing, PrintsTheImageTopLeftAtSeventyFivePixelsAnInchUnlessDismissed) 
         app.press(1008);
         ASSERT_NE(dialog = app.waitForDialog("Print"), nullptr);
         AppDriver::press(dialog, IDOK);
-        EXPECT_NE(app.waitForDialog("Printing Image"), nullptr);
+        HWND printing = app.waitForDialog("Printing Image");
+        EXPECT_NE(printing, nullptr);
+        saveScreenshot("printing-dialog", printing);
         ASSERT_TRUE(waitForJob(printer->jobPath)) << printer->name;
         EXPECT_TRUE(AppDriver::waitUntil([&] { return app.title() == "Ferrovel Image Manager"; }));
         EXPECT_TRUE(IsWindowEnabled(app.mainWindow()));
