@@ -10,42 +10,28 @@
 namespace ferrovel::gui {
 namespace {
 
-struct VersionResource {
-    std::string productVersion;
-    std::string fileVersion;
-    DWORD fixedMajorMinor = 0;
-};
-
-std::string stringValue(const std::vector<char>& block, const char* name) {
-    char* value = nullptr;
-    UINT length = 0;
-    const std::string path = std::string("\\StringFileInfo\\040904E4\\") + name;
-    if (!VerQueryValueA(block.data(), path.c_str(), reinterpret_cast<void**>(&value), &length))
-        return "(none)";
-    return std::string(value, length > 0 ? length - 1 : 0);
-}
-
-VersionResource versionOf(const std::string& program) {
-    const DWORD size = GetFileVersionInfoSizeA(program.c_str(), nullptr);
-    std::vector<char> block(size);
-    if (size == 0 || !GetFileVersionInfoA(program.c_str(), 0, size, block.data())) return {};
+// A program's product version, as text and as the fixed part's first two numbers.
+std::string productVersion(const std::string& program, DWORD& majorMinor) {
+    std::vector<char> block(GetFileVersionInfoSizeA(program.c_str(), nullptr) + 1);
     VS_FIXEDFILEINFO* fixed = nullptr;
+    char* text = nullptr;
     UINT length = 0;
-    VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length);
-    return {stringValue(block, "ProductVersion"), stringValue(block, "FileVersion"),
-            fixed ? fixed->dwProductVersionMS : 0};
+    if (!GetFileVersionInfoA(program.c_str(), 0, static_cast<DWORD>(block.size()), block.data()) ||
+        !VerQueryValueA(block.data(), "\\", reinterpret_cast<void**>(&fixed), &length) ||
+        !VerQueryValueA(block.data(), "\\StringFileInfo\\040904E4\\ProductVersion",
+                        reinterpret_cast<void**>(&text), &length))
+        return "(none)";
+    majorMinor = fixed->dwProductVersionMS;
+    return text;
 }
 
 TEST(VersionResource, BothProgramsCarryTheBuildsVersion) {
+    constexpr WORD kNumbers[] = {FERROVEL_VERSION_NUMBERS};
     const std::string folder = programPath.substr(0, programPath.find_last_of("\\/") + 1);
-    const std::string expected = FERROVEL_VERSION;
-    const DWORD major = std::stoul(expected),
-                minor = std::stoul(expected.substr(expected.find('.') + 1));
     for (const char* program : {"ImageManager.exe", "imagedb.exe"}) {
-        const VersionResource version = versionOf(folder + program);
-        EXPECT_EQ(version.productVersion, expected) << program;
-        EXPECT_EQ(version.fileVersion, expected) << program;
-        EXPECT_EQ(version.fixedMajorMinor, major << 16 | minor) << program;
+        DWORD majorMinor = 0;
+        EXPECT_EQ(productVersion(folder + program, majorMinor), FERROVEL_VERSION) << program;
+        EXPECT_EQ(majorMinor, DWORD{kNumbers[0]} << 16 | kNumbers[1]) << program;
     }
 }
 
