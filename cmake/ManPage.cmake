@@ -21,10 +21,10 @@ foreach(line ${command_lines})
   execute_process(COMMAND ${IMAGEDB} help ${command} OUTPUT_VARIABLE text
     COMMAND_ERROR_IS_FATAL ANY)
   string(REPLACE "${footer}" "\n" text "${text}")
-  # Shown as the tool prints it; roff's own characters escaped.
+  # Shown as the tool prints it; the characters roff and help2man read escaped.
   string(REPLACE "\\" "\\e" text "${text}")
   string(REPLACE "-" "\\-" text "${text}")
-  string(REGEX REPLACE "(^|\n)([.'])" "\\1\\\\&\\2" text "${text}")
+  string(REGEX REPLACE "(^|\n)([.'[])" "\\1\\\\&\\2" text "${text}")
   string(APPEND sections ".SS ${command}\n.nf\n${text}.fi\n")
 endforeach()
 
