@@ -2,8 +2,6 @@
 // ports write to files, and the rendered pages are checked pixel by pixel.
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "tests/TestSupport.h"
 #include "tests/fixtures/DemoDatabase.h"
 #include "tests/gui/AppDriver.h"
@@ -100,66 +98,13 @@ int correctRows(const RenderedPage& page, const PrinterGeometry& geometry, const
     return rows;
 }
 
-const TestPrinter& square600() {
-    static const TestPrinter printer =
-        printerAt("Ferrovel Test 600", "600dpi", "LPT3:", "job-600.ps");
-    return printer;
-}
-
-double secondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
-
-// The same 160 x 160 image sent to the printer with one SetPixel a printer pixel.
-double setPixelJobSeconds(const TestPrinter& printer, const RgbImage& image) {
-    const auto start = std::chrono::steady_clock::now();
-    HDC dc = CreateDCA("WINSPOOL", printer.name.c_str(), nullptr, nullptr);
-    DOCINFOA document{sizeof document, "", nullptr, nullptr, 0};
-    StartDocA(dc, &document);
-    StartPage(dc);
-    const int printWidth = image.width * GetDeviceCaps(dc, LOGPIXELSX) / 75;
-    const int printHeight = image.height * GetDeviceCaps(dc, LOGPIXELSY) / 75;
-    for (int y = 0; y < printHeight; ++y) {
-        for (int x = 0; x < printWidth; ++x) {
-            const std::vector<int> rgb = testing::pixelAt(image, x * image.width / printWidth,
-                                                          y * image.height / printHeight);
-            SetPixel(dc, x, y, RGB(rgb[0], rgb[1], rgb[2]));
-        }
-    }
-    EndPage(dc);
-    EndDoc(dc);
-    DeleteDC(dc);
-    waitForJob(printer.jobPath);
-    return secondsSince(start);
-}
-
 class Printing : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
         ASSERT_TRUE(installTestPrinter(square300()));
         ASSERT_TRUE(installTestPrinter(wide600x300()));
-        ASSERT_TRUE(installTestPrinter(square600()));
     }
 };
-
-// A measurement rather than a check: run with --gtest_also_run_disabled_tests.
-TEST_F(Printing, DISABLED_TimeOfA600DpiJobAgainstOneSetPixelAPixel) {
-    DeleteFileA(square600().jobPath.c_str());
-    SetDefaultPrinterA(square600().name.c_str());
-    AppDriver app("\"" + demoPath() + "\"");
-    ASSERT_TRUE(app.started());
-    HWND dialog = startPrint(app, kPalette);
-    ASSERT_NE(dialog, nullptr);
-    const auto start = std::chrono::steady_clock::now();
-    AppDriver::press(dialog, IDOK);
-    ASSERT_TRUE(waitForJob(square600().jobPath));
-    const double rows = secondsSince(start) - 0.5;  // less the dialog's fixed half-second start
-    DeleteFileA(square600().jobPath.c_str());
-    const double pixels = setPixelJobSeconds(square600(), composedImage(demoPath(), kPalette));
-    std::printf(
-        "160 x 160 at 600 dpi: %.2f s a row at a time, %.2f s with one SetPixel a pixel (%.1fx)\n",
-        rows, pixels, pixels / rows);
-}
 
 TEST_F(Printing, PrintsTheImageTopLeftAtSeventyFivePixelsAnInchUnlessDismissed) {
     for (const TestPrinter* printer : {&square300(), &wide600x300()}) {
