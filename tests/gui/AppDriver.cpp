@@ -130,19 +130,23 @@ std::string AppDriver::title() const {
     return textOf(main_);
 }
 
-std::vector<std::string> AppDriver::listEntries() const {
-    HWND list = GetDlgItem(main_, 1012);
+std::string AppDriver::itemText(HWND control, UINT message, WPARAM index) {
+    wchar_t wide[1024] = {};
+    SendMessageW(control, message, index, reinterpret_cast<LPARAM>(wide));
+    char narrow[1024] = {};
+    WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
+    return narrow;
+}
+
+std::vector<std::string> AppDriver::listBoxEntries(HWND list) {
     std::vector<std::string> entries;
-    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
-    for (LRESULT i = 0; i < count; ++i) {
-        // The ANSI message loses all but the first character across processes.
-        wchar_t wide[1024] = {};
-        SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(wide));
-        char narrow[1024] = {};
-        WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
-        entries.push_back(narrow);
-    }
+    for (LRESULT i = 0; i < SendMessageW(list, LB_GETCOUNT, 0, 0); ++i)
+        entries.push_back(itemText(list, LB_GETTEXT, static_cast<WPARAM>(i)));
     return entries;
+}
+
+std::vector<std::string> AppDriver::listEntries() const {
+    return listBoxEntries(GetDlgItem(main_, 1012));
 }
 
 int AppDriver::listSelection() const {
@@ -162,12 +166,8 @@ std::string AppDriver::fileDialogField(HWND dialog) {
 
 std::string AppDriver::fileType(HWND dialog) {
     HWND types = GetDlgItem(dialog, cmb1);
-    wchar_t wide[256] = {};
-    SendMessageW(types, CB_GETLBTEXT, static_cast<WPARAM>(SendMessageW(types, CB_GETCURSEL, 0, 0)),
-                 reinterpret_cast<LPARAM>(wide));
-    char narrow[256] = {};
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
-    return narrow;
+    return itemText(types, CB_GETLBTEXT,
+                    static_cast<WPARAM>(SendMessageW(types, CB_GETCURSEL, 0, 0)));
 }
 
 void AppDriver::chooseFileType(HWND dialog, int index) {

@@ -42,6 +42,10 @@ public:
 
     // A window's text, through the ANSI message that is reliable across processes.
     static std::string textOf(HWND window);
+    // An item of a list or combo box (LB_GETTEXT, CB_GETLBTEXT), through the
+    // wide message: the ANSI one loses all but the first character across processes.
+    static std::string itemText(HWND control, UINT message, WPARAM index);
+    static std::vector<std::string> listBoxEntries(HWND list);
     std::string text(int id) const;
     std::string title() const;
     std::vector<std::string> listEntries() const;

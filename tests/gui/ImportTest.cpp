@@ -118,13 +118,8 @@ std::string sizeState(HWND dialog) {
 }
 
 std::string selectedEntry(HWND dialog, int id) {
-    wchar_t wide[128] = {};
-    SendMessageW(GetDlgItem(dialog, id), CB_GETLBTEXT,
-                 static_cast<WPARAM>(ask(dialog, id, CB_GETCURSEL)),
-                 reinterpret_cast<LPARAM>(wide));
-    char narrow[128] = {};
-    WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
-    return narrow;
+    return AppDriver::itemText(GetDlgItem(dialog, id), CB_GETLBTEXT,
+                               static_cast<WPARAM>(ask(dialog, id, CB_GETCURSEL)));
 }
 
 // The other choices in one line: format, check boxes, sliders, Import All shown.

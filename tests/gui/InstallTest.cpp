@@ -132,16 +132,7 @@ const std::string& mainTree() {
 }
 
 std::vector<std::string> chooserEntries(HWND chooser) {
-    HWND list = GetDlgItem(chooser, 1024);
-    std::vector<std::string> entries;
-    for (LRESULT i = 0; i < SendMessageW(list, LB_GETCOUNT, 0, 0); ++i) {
-        wchar_t wide[512] = {};  // the ANSI message loses text across processes
-        SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(wide));
-        char narrow[512] = {};
-        WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, sizeof narrow, nullptr, nullptr);
-        entries.push_back(narrow);
-    }
-    return entries;
+    return AppDriver::listBoxEntries(GetDlgItem(chooser, 1024));
 }
 
 class Install : public ::testing::Test {
@@ -234,7 +225,11 @@ TEST_F(Install, ListsTheUsersOfTheFirstPalmFolderAndCancelsWithoutAMessage) {
     EXPECT_TRUE(fileExists(many + "\\" + first50[49] + "\\Install\\" + kTarget));
 }
 
-TEST_F(Install, CopiesToTheChosenUsersFolderAndMarksTheirNumber) {
+// Installs to the chosen user's folder and marks their number. An install
+// that cannot complete leaves what lies at the destination as it was, and no
+// copy of its own beside it; the installed copy itself, opened and installed
+// again, stays.
+TEST_F(Install, CopiesToTheChosenUsersFolderAndNeverDestroysWhatLiesThere) {
     setText(kFirstPath, "Path", mainTree().c_str());
     setConduit(1, "inscn20.dll", "Inbox");
     const std::vector<std::string> folders = userFolders(mainTree(), "Inbox");
@@ -261,15 +256,8 @@ TEST_F(Install, CopiesToTheChosenUsersFolderAndMarksTheirNumber) {
             EXPECT_EQ(installMark(user.number), user.number == userOf(name).number ? 1 : -1)
                 << folders[index] << " " << user.number;
     }
-}
 
-// An install that cannot complete leaves what lies at the destination as it
-// was, and no copy of its own beside it; the installed copy itself, opened
-// and installed again, stays.
-TEST_F(Install, NeverDestroysWhatLiesAtTheDestination) {
-    setText(kFirstPath, "Path", mainTree().c_str());
-    setConduit(1, "inscn20.dll", "Inbox");
-    const std::vector<std::string> folders = userFolders(mainTree(), "Inbox");
+    // Alice's folder already holds a file of the target's name.
     const std::size_t alice = static_cast<std::size_t>(
         std::find(folders.begin(), folders.end(), "alice") - folders.begin());
     ASSERT_LT(alice, folders.size());
