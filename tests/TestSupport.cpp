@@ -2,8 +2,11 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <limits>
 #include <string>
 
+#include "interchange/Bmp.h"
 #include "tests/fixtures/DatabaseBuilder.h"
 
 #ifdef _WIN32
@@ -20,10 +23,10 @@ std::string scratchPath(const std::string& name) {
     static const std::filesystem::path folder = [] {
         // Screenshots show this folder's name: their runs, one test at a time,
         // take one that stays the same from run to run.
-        const std::string name =
+        const std::string run =
             std::getenv("FERROVEL_SCREENSHOTS") ? "screenshots" : std::to_string(FERROVEL_GETPID());
         std::filesystem::path path =
-            std::filesystem::temp_directory_path() / ("ferrovel-tests-" + name);
+            std::filesystem::temp_directory_path() / ("ferrovel-tests-" + run);
         // Process ids come round again (quickly under Wine): start empty.
         std::error_code ignored;
         std::filesystem::remove_all(path, ignored);
@@ -54,6 +57,35 @@ RgbImage gradient(int width, int height) {
             image.pixels.push_back(static_cast<std::uint8_t>(v));
     }
     return image;
+}
+
+std::string gradientBitmap(const std::string& name, int width, int height) {
+    const std::string path = scratchPath(name);
+    writeBmp(path, gradient(width, height));
+    return path;
+}
+
+Ppm readPpm(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    // "P6", then width, height and maximum, each after white space or comment lines.
+    const auto field = [&in] {
+        int value = 0;
+        while ((in >> std::ws).peek() == '#')
+            in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+        in >> value;
+        return value;
+    };
+    std::string magic;
+    in >> magic;
+    Ppm ppm;
+    ppm.width = field();
+    ppm.height = field();
+    field();
+    in.get();
+    ppm.rgb.resize(static_cast<std::size_t>(ppm.width) * static_cast<std::size_t>(ppm.height) * 3);
+    in.read(reinterpret_cast<char*>(ppm.rgb.data()), static_cast<std::streamsize>(ppm.rgb.size()));
+    if (magic != "P6" || !in) return {};
+    return ppm;
 }
 
 }  // namespace ferrovel::testing

@@ -29,4 +29,15 @@ std::vector<int> pixelAt(const Image& image, int x, int y) {
 // Red across, green down, blue along the diagonals: many different colours.
 RgbImage gradient(int width, int height);
 
+// The gradient written as a 24-bit bitmap to a scratch file; its path.
+std::string gradientBitmap(const std::string& name, int width, int height);
+
+// A binary PPM file (ImageMagick's and Ghostscript's output); width 0 when the
+// file is missing or holds less than its whole picture.
+struct Ppm {
+    int width = 0, height = 0;
+    std::vector<std::uint8_t> rgb;
+};
+Ppm readPpm(const std::string& path);
+
 }  // namespace ferrovel::testing

@@ -3,11 +3,11 @@
 #include <winspool.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include "tests/TestSupport.h"
 #include "tests/fixtures/DatabaseBuilder.h"
 
 namespace ferrovel::gui {
@@ -154,8 +154,6 @@ PrinterGeometry printerGeometry(const std::string& name) {
     return geometry;
 }
 
-RenderedPage parsePpm(const fixtures::Bytes& ppm);
-
 RenderedPage renderJob(const std::string& jobPath, const PrinterGeometry& geometry) {
     RenderedPage page;
     const std::string imagePath = jobPath + ".ppm";
@@ -176,44 +174,16 @@ RenderedPage renderJob(const std::string& jobPath, const PrinterGeometry& geomet
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     // The wait may end before a Unix program's output is all there: wait for the whole image.
-    for (int attempt = 0; attempt < 300; ++attempt) {
-        page = parsePpm(fixtures::readFileBytes(imagePath));
-        if (page.width > 0) break;
+    testing::Ppm ppm = testing::readPpm(imagePath);
+    for (int attempt = 0; attempt < 300 && ppm.width == 0; ++attempt) {
         Sleep(100);
+        ppm = testing::readPpm(imagePath);
     }
-    return page;
-}
-
-RenderedPage parsePpm(const fixtures::Bytes& ppm) {
-    RenderedPage page;
-    // "P6", then width, height and maximum, each after white space or comment lines.
-    std::size_t at = 2;
-    int fields[3] = {};
-    for (int& field : fields) {
-        for (;;) {
-            while (at < ppm.size() && std::isspace(ppm[at])) ++at;
-            if (at < ppm.size() && ppm[at] == '#') {
-                while (at < ppm.size() && ppm[at] != '\n') ++at;
-                continue;
-            }
-            break;
-        }
-        while (at < ppm.size() && std::isdigit(ppm[at])) field = field * 10 + (ppm[at++] - '0');
-    }
-    const int width = fields[0], height = fields[1];
-    const std::size_t start = at + 1;
-    if (ppm.size() < 2 || ppm[0] != 'P' || ppm[1] != '6' ||
-        ppm.size() <
-            start + static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3) {
-        return page;
-    }
-    page.width = width;
-    page.height = height;
-    page.pixels.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
-    for (std::size_t i = 0; i < page.pixels.size(); ++i) {
-        const std::uint8_t* p = &ppm[start + 3 * i];
-        page.pixels[i] = std::uint32_t{p[0]} << 16 | std::uint32_t{p[1]} << 8 | p[2];
-    }
+    page.width = ppm.width;
+    page.height = ppm.height;
+    for (std::size_t i = 0; i < ppm.rgb.size(); i += 3)
+        page.pixels.push_back(std::uint32_t{ppm.rgb[i]} << 16 | std::uint32_t{ppm.rgb[i + 1]} << 8 |
+                              ppm.rgb[i + 2]);
     return page;
 }
 

@@ -4,12 +4,12 @@
 # itself, and beside each its own decode as FILE.ppm (first frame, turned
 # upright, transparency composed onto white, 8 bits a channel).
 #
-# usage: make_pictures.sh FOLDER
+# usage: make_pictures.sh FOLDER [SIZE]   (SIZE 203x150 unless given)
 set -eu
 out=$1
+size=${2:-203x150}
 mkdir -p "$out"
 cd "$out"
-size=203x150
 
 # Colours that change along both axes, and a second picture of at most 256
 # colours with four levels of transparency, for palettes.
@@ -58,6 +58,9 @@ convert pal.pam gif:gif-transparent.gif
 convert src.ppm -compress LZW tiff:tiff-lzw.tif
 convert src16a.pam tiff:tiff-16bit-alpha.tif
 convert src.ppm bmp3:bmp-24.bmp
+convert src.ppm -type Palette -colors 200 -compress None bmp3:bmp-8.bmp
+convert src.ppm -type Palette -colors 12 -compress None bmp3:bmp-4.bmp
+convert src.ppm -monochrome -compress None bmp3:bmp-1.bmp
 
 for picture in png-* jpeg-* gif-* tiff-* bmp-*; do
   case $picture in *.ppm) continue ;; esac
