@@ -77,13 +77,6 @@ std::string toolDatabase() {
     return testing::writeScratchFile("tool.pdb", fixtures::buildDatabase("Tool", records));
 }
 
-// A bitmap of a gradient picture.
-std::string bitmap(const std::string& name, int width, int height) {
-    const std::string path = scratchPath(name);
-    EXPECT_EQ(writeBmp(path, testing::gradient(width, height)), 0);
-    return path;
-}
-
 // "name WxH; " for every image of the database.
 std::string images(const std::string& database) {
     const testing::OpenFile file(std::fopen(database.c_str(), "rb"));
@@ -108,7 +101,7 @@ struct Case {
 };
 
 TEST(Imagedb, CommandLinesExitAsTheConventionsSay) {
-    const std::string db = toolDatabase(), in = bitmap("usage-in.bmp", 20, 20);
+    const std::string db = toolDatabase(), in = testing::gradientBitmap("usage-in.bmp", 20, 20);
     const std::string out = scratchPath("usage.bmp");
     const Bytes before = readFileBytes(db);
     const std::string empty = testing::emptyDatabase("empty.pdb");
@@ -119,7 +112,8 @@ TEST(Imagedb, CommandLinesExitAsTheConventionsSay) {
         {"import --help", kExitOk, "usage: imagedb import [options] DB.pdb PICTURE...", ""},
         {"delete DB 1 9", kExitFailed, "", "there is no image 9; the database holds 4"},
         {"rename DB 2 Dusk --dry-run", kExitOk, "would rename image 2", ""},
-        {"move DB 0 1 --dry-run", kExitOk, "would move image 0 \"Sunset\" (1 record) to index 1", ""},
+        {"move DB 0 1 --dry-run", kExitOk, "would move image 0 \"Sunset\" (1 record) to index 1",
+         ""},
         {"move DB 0", kExitUsage, "", "TO is required"},
         {"list DB -h", kExitOk, "usage: imagedb list", ""},
         {"--version", kExitOk, "imagedb ", ""},
@@ -283,7 +277,8 @@ TEST(Imagedb, CheckFindsLabelsThatDoNotTieRecordsIntoImages) {
 
 TEST(ImagedbImport, SixteenBitRoundTripStaysWithinQuantisation) {
     const RgbImage picture = testing::gradient(160, 144);
-    const std::string db = testing::emptyDatabase("trip.pdb"), in = bitmap("trip.bmp", 160, 144);
+    const std::string db = testing::emptyDatabase("trip.pdb"),
+                      in = testing::gradientBitmap("trip.bmp", 160, 144);
     const std::string out = scratchPath("trip-out.bmp");
     const ToolRun imported = run({"import", db, in, "--format", "16", "--no-dither"});
     ASSERT_EQ(imported.status, kExitOk) << imported.err;
@@ -321,8 +316,9 @@ const std::string kReadable =
 
 TEST(ImagedbImport, SizeBoxesNamesAndStandardInput) {
     const std::string db = testing::emptyDatabase("sizes.pdb");
-    const std::string wide = bitmap("wide.bmp", 320, 240), tall = bitmap("tall.bmp", 240, 320);
-    const std::string small = bitmap("small.bmp", 100, 50);
+    const std::string wide = testing::gradientBitmap("wide.bmp", 320, 240),
+                      tall = testing::gradientBitmap("tall.bmp", 240, 320);
+    const std::string small = testing::gradientBitmap("small.bmp", 100, 50);
     const Bytes smallBytes = readFileBytes(small);
     const std::string piped(smallBytes.begin(), smallBytes.end());
     const struct {
@@ -358,7 +354,8 @@ TEST(ImagedbImport, SizeBoxesNamesAndStandardInput) {
 // JPEG and a text file are named for what they are and skipped.
 TEST(ImagedbImport, PicturesAreToldByContentAndRefusalsSaySo) {
     const std::string db = testing::emptyDatabase("skip.pdb");
-    const std::string first = bitmap("first.bmp", 20, 20), png = scratchPath("png.bmp");
+    const std::string first = testing::gradientBitmap("first.bmp", 20, 20),
+                      png = scratchPath("png.bmp");
     ASSERT_EQ(run({"export", toolDatabase(), png, "--format", "png"}).status, kExitOk);
     const std::string photo = testing::writeScratchFile("photo.bmp", {0xFF, 0xD8, 0xFF, 0xE0});
     const std::string text = testing::writeScratchFile("notes.bmp", {'h', 'i', '\n'});

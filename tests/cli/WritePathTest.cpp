@@ -1,9 +1,11 @@
 // The tool's writes seen from outside: readers running beside an import see
 // the old or the new database, whole; two imports at once both land; links
-// and permissions survive; and reading never touches a file that merely has
-// the work file's name.
+// and permissions survive; reading never touches a file that merely has the
+// work file's name; and when the disk says no (full, read-only, a work file
+// that cannot be removed) the user is told and the database stays as it was.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -11,7 +13,6 @@
 #include "cli/Imagedb.h"
 #include "database/Catalogue.h"
 #include "database/WorkFile.h"
-#include "interchange/Bmp.h"
 #include "tests/database/DatabaseTestSupport.h"
 #include "tests/fixtures/DemoDatabase.h"
 
@@ -32,24 +33,18 @@ namespace fs = std::filesystem;
 using fixtures::Bytes;
 using fixtures::readFileBytes;
 
-// Runs the tool in-process with its output thrown away; its exit status.
-int imagedb(const std::vector<std::string>& args, std::string* out = nullptr) {
+// Runs the tool in-process; its exit status, and what it printed where asked.
+int imagedb(const std::vector<std::string>& args, std::string* out = nullptr,
+            std::string* err = nullptr) {
     std::FILE* outFile = std::tmpfile();
     std::FILE* errFile = std::tmpfile();
     const int status = runImagedb(args, outFile, errFile);
-    if (out) {
-        std::rewind(outFile);
-        for (int c; (c = std::fgetc(outFile)) != EOF;) *out += static_cast<char>(c);
+    for (const auto& [file, text] : {std::pair{outFile, out}, std::pair{errFile, err}}) {
+        std::rewind(file);
+        for (int c; text && (c = std::fgetc(file)) != EOF;) *text += static_cast<char>(c);
+        std::fclose(file);
     }
-    std::fclose(outFile);
-    std::fclose(errFile);
     return status;
-}
-
-std::string bitmap(const std::string& name, int width, int height) {
-    const std::string path = testing::scratchPath(name);
-    EXPECT_EQ(writeBmp(path, testing::gradient(width, height)), 0);
-    return path;
 }
 
 std::string demoCopy(const std::string& name) {
@@ -134,7 +129,7 @@ int exitStatusOf(Child child) {
 TEST(WritePath, ReadersBesideAnImportSeeTheOldOrTheNewDatabaseWhole) {
     const std::string database = demoCopy("busy.pdb");
     const Bytes old = readFileBytes(database);
-    const std::string picture = bitmap("busy.bmp", 1600, 1600);  // 100 tiles
+    const std::string picture = testing::gradientBitmap("busy.bmp", 1600, 1600);  // 100 tiles
     const Child writer =
         startImagedb({"import", database, picture, "--format", "16", "--no-dither"});
     std::set<Bytes> seen;
@@ -160,8 +155,8 @@ TEST(WritePath, ReadersBesideAnImportSeeTheOldOrTheNewDatabaseWhole) {
 TEST(WritePath, TwoImportsAtOnceBothLand) {
     for (int round = 0; round < 3; ++round) {
         const std::string database = demoCopy("twice.pdb");
-        const std::string first = bitmap("first.bmp", 480, 320),
-                          second = bitmap("second.bmp", 800, 320);
+        const std::string first = testing::gradientBitmap("first.bmp", 480, 320),
+                          second = testing::gradientBitmap("second.bmp", 800, 320);
         const Child a = startImagedb({"import", database, first});
         const Child b = startImagedb({"import", database, second});
         EXPECT_EQ(exitStatusOf(a), 0);
@@ -178,7 +173,7 @@ TEST(WritePath, LinksAndPermissionsSurviveAnImport) {
     fixtures::writeFileBytes(real, fixtures::demoDatabase());
     ASSERT_EQ(chmod(real.c_str(), 0600), 0);
     fs::create_symlink("real.pdb", link);
-    const std::string picture = bitmap("linked.bmp", 40, 40);
+    const std::string picture = testing::gradientBitmap("linked.bmp", 40, 40);
     ASSERT_EQ(imagedb({"import", link, picture}), kExitOk);
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(imageCount(real), 7);
@@ -198,6 +193,60 @@ TEST(WritePath, LinksAndPermissionsSurviveAnImport) {
     EXPECT_EQ(readFileBytes(second), before);
 }
 #endif
+
+#ifndef _WIN32
+// A small file system of its own, so that the disk really fills or refuses writes.
+class SmallFileSystem : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = testing::scratchPath("small-fs");
+        fs::create_directories(folder_);
+        const std::string mount = "mount -t tmpfs -o size=400k tmpfs '" + folder_ + "' 2>/dev/null";
+        if (std::system(mount.c_str()) != 0)
+            GTEST_SKIP() << "cannot mount a small file system here";
+        mounted_ = true;
+        database_ = folder_ + "/pictures.pdb";
+        fixtures::writeFileBytes(database_, fixtures::demoDatabase());  // about 210 KB
+    }
+    void TearDown() override {
+        if (mounted_) std::system(("umount '" + folder_ + "'").c_str());
+    }
+    // Imports the picture; the tool must fail with the message and leave the
+    // database as it was, without a work file.
+    void expectRefused(const std::vector<std::string>& import, const std::string& message) {
+        std::string err;
+        EXPECT_EQ(imagedb(import, nullptr, &err), kExitFailed);
+        EXPECT_NE(err.find(message), std::string::npos) << err;
+        EXPECT_EQ(readFileBytes(database_), fixtures::demoDatabase()) << "the database changed";
+        EXPECT_FALSE(fs::exists(workFilePath(database_))) << "a work file was left behind";
+    }
+    std::string folder_, database_;
+    bool mounted_ = false;
+};
+
+TEST_F(SmallFileSystem, AFullOrReadOnlyDiskFailsTheImportAndKeepsTheDatabase) {
+    // The rewrite needs a second copy of the database: it cannot fit.
+    expectRefused(
+        {"import", database_, testing::gradientBitmap("full.bmp", 320, 320), "--format", "16"},
+        "Could not open target database file for write.");
+    ASSERT_EQ(std::system(("mount -o remount,ro '" + folder_ + "'").c_str()), 0);
+    expectRefused({"import", database_, testing::gradientBitmap("read-only.bmp", 40, 40)},
+                  "Could not open temporary work file.");
+}
+#endif
+
+TEST(WritePath, AWorkFileThatCannotBeRemovedStopsTheAppendBeforeAnythingIsWritten) {
+    const std::string database = demoCopy("stuck.pdb");
+    // A folder in the work file's place: neither deleted nor replaced by a rename.
+    fs::create_directories(workFilePath(database) + "/inside");
+    std::string err;
+    EXPECT_EQ(
+        imagedb({"import", database, testing::gradientBitmap("stuck.bmp", 40, 40)}, nullptr, &err),
+        kExitFailed);
+    EXPECT_NE(err.find("Could not open temporary work file."), std::string::npos) << err;
+    EXPECT_EQ(readFileBytes(database), fixtures::demoDatabase());
+    fs::remove_all(workFilePath(database));
+}
 
 }  // namespace
 }  // namespace ferrovel
