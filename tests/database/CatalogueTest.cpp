@@ -184,23 +184,28 @@ TEST(CatalogueCompose, UpperLayersSkipNearWhitePixels) {
               "");
 }
 
+// A tile narrower than its place, or without columns at all (a fuzzer's
+// find), covers only its own pixels.
 TEST(CatalogueCompose, MissingAndSmallTilesLeaveWhite) {
-    Records records = tiles("Gap", 320, 200, sample);
-    records[1].width = 100;
-    records[1].height = 50;
-    records[1].rows =
-        fixtures::packRows(16, 100, 50, [](int x, int y) { return sample(0, 160 + x, y); });
-    // Tile (1,1) is stored, but the record count leaves it out.
-    fixtures::Bytes bytes = fixtures::buildDatabase("Gap", records);
-    bytes[77] = 3;
-    RgbImage image;
-    ASSERT_EQ(composeImage(testing::openScratch("gap.pdb", bytes).get(), 0, image), 0);
-    EXPECT_EQ(firstMismatch(image,
-                            [](int x, int y) {
-                                const bool covered = x < 160 || (x < 260 && y < 50);
-                                return covered ? colourAt(x, y) : std::vector<int>(3, 255);
-                            }),
-              "");
+    for (const int width : {100, 0}) {
+        Records records = tiles("Gap", 320, 200, sample);
+        records[1].width = static_cast<std::int16_t>(width);
+        records[1].height = 50;
+        records[1].rows =
+            fixtures::packRows(16, width, 50, [](int x, int y) { return sample(0, 160 + x, y); });
+        // Tile (1,1) is stored, but the record count leaves it out.
+        fixtures::Bytes bytes = fixtures::buildDatabase("Gap", records);
+        bytes[77] = 3;
+        RgbImage image;
+        ASSERT_EQ(composeImage(testing::openScratch("gap.pdb", bytes).get(), 0, image), 0);
+        EXPECT_EQ(firstMismatch(image,
+                                [width](int x, int y) {
+                                    const bool covered = x < 160 + width && (x < 160 || y < 50);
+                                    return covered ? colourAt(x, y) : std::vector<int>(3, 255);
+                                }),
+                  "")
+            << width;
+    }
 }
 
 TEST(CatalogueCompose, HostileLabelSizesStayBounded) {
