@@ -108,6 +108,21 @@ std::string mistakeText(const CLI::ParseError& error) {
     return what;
 }
 
+// "new, info, ... and move", from the commands set up, so that the list
+// never misses one.
+std::string commandNames(const CommandLine& line) {
+    std::vector<std::string> names;
+    for (const CLI::App* command : line.app.get_subcommands({})) {
+        if (command->get_name() != "help") names.push_back(command->get_name());
+    }
+    std::string list;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (i > 0) list += i + 1 == names.size() ? " and " : ", ";
+        list += names[i];
+    }
+    return list;
+}
+
 // Parses the command line and runs what it asks for.
 int runCommandLine(const Tool& tool, const std::vector<std::string>& args) {
     CommandLine line;
@@ -118,9 +133,9 @@ int runCommandLine(const Tool& tool, const std::vector<std::string>& args) {
         return printHelp(tool, line, named ? args[1] : std::string());
     }
     if (!args.empty() && !args[0].empty() && args[0][0] != '-' && !findCommand(line, args[0])) {
-        return usageError(tool, "",
-                          "there is no command \"" + args[0] +
-                              "\"; the commands are new, info, list, check, export and import");
+        return usageError(
+            tool, "",
+            "there is no command \"" + args[0] + "\"; the commands are " + commandNames(line));
     }
     std::vector<std::string> reversed(args.rbegin(), args.rend());
     try {
