@@ -14,30 +14,19 @@ namespace {
 constexpr int kPalette = 3;  // the demo's 8-bit image: many colours, 160 x 160
 
 // The spooler keeps a port's file from its first job on, so the job files
-// have one fixed place rather than a folder of each test process.
-std::string jobFolder() {
-    char temp[MAX_PATH] = {};
-    GetTempPathA(MAX_PATH, temp);
-    const std::string folder = std::string(temp) + "ferrovel-print-jobs\\";
-    CreateDirectoryA(folder.c_str(), nullptr);
-    return folder;
-}
-
-TestPrinter printerAt(const char* name, const char* resolution, const char* port,
-                      const char* file) {
-    return {name, resolution, port, jobFolder() + file};
-}
-
-const TestPrinter& square300() {
-    static const TestPrinter printer =
-        printerAt("Ferrovel Test 300", "300dpi", "LPT1:", "job-300.ps");
-    return printer;
-}
-
-const TestPrinter& wide600x300() {
-    static const TestPrinter printer =
-        printerAt("Ferrovel Test 600x300", "600x300dpi", "LPT2:", "job-600x300.ps");
-    return printer;
+// have one fixed place rather than a folder of each test process. The second
+// printer's pixels are not square.
+const std::vector<TestPrinter>& printers() {
+    static const std::vector<TestPrinter> all = [] {
+        char temp[MAX_PATH] = {};
+        GetTempPathA(MAX_PATH, temp);
+        const std::string jobs = std::string(temp) + "ferrovel-print-jobs\\";
+        CreateDirectoryA(jobs.c_str(), nullptr);
+        return std::vector<TestPrinter>{
+            {"Ferrovel Test 300", "300dpi", "LPT1:", jobs + "job-300.ps"},
+            {"Ferrovel Test 600x300", "600x300dpi", "LPT2:", jobs + "job-600x300.ps"}};
+    }();
+    return all;
 }
 
 std::string demoPath() {
@@ -46,8 +35,11 @@ std::string demoPath() {
     return path;
 }
 
-// Starts the program on the demo, selects the image and presses Print.
-HWND startPrint(AppDriver& app, int index) {
+// With the printer the default and its last job gone, selects the image in
+// the program started on the demo and presses Print.
+HWND startPrint(AppDriver& app, const TestPrinter& printer, int index) {
+    DeleteFileA(printer.jobPath.c_str());
+    SetDefaultPrinterA(printer.name.c_str());
     if (!AppDriver::waitUntil([&] { return app.listEntries().size() == 6; })) return nullptr;
     app.selectListEntry(index);
     app.press(1008);
@@ -101,52 +93,46 @@ int correctRows(const RenderedPage& page, const PrinterGeometry& geometry, const
 class Printing : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        ASSERT_TRUE(installTestPrinter(square300()));
-        ASSERT_TRUE(installTestPrinter(wide600x300()));
+        for (const TestPrinter& printer : printers()) ASSERT_TRUE(installTestPrinter(printer));
     }
 };
 
 TEST_F(Printing, PrintsTheImageTopLeftAtSeventyFivePixelsAnInchUnlessDismissed) {
-    for (const TestPrinter* printer : {&square300(), &wide600x300()}) {
-        DeleteFileA(printer->jobPath.c_str());
-        SetDefaultPrinterA(printer->name.c_str());
+    for (const TestPrinter& printer : printers()) {
         AppDriver app("\"" + demoPath() + "\"");
-        ASSERT_TRUE(app.started());
-        HWND dialog = startPrint(app, kPalette);
+        HWND dialog = startPrint(app, printer, kPalette);
         ASSERT_NE(dialog, nullptr);
         // Dismissing the print dialog changes nothing and prints nothing.
         PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
         EXPECT_TRUE(app.noDialog("Printing Image", 800));
-        EXPECT_FALSE(fileExists(printer->jobPath));
+        EXPECT_FALSE(fileExists(printer.jobPath));
         app.press(1008);
         ASSERT_NE(dialog = app.waitForDialog("Print"), nullptr);
         AppDriver::press(dialog, IDOK);
         HWND printing = app.waitForDialog("Printing Image");
         EXPECT_NE(printing, nullptr);
         saveScreenshot("printing-dialog", printing);
-        ASSERT_TRUE(waitForJob(printer->jobPath)) << printer->name;
+        ASSERT_TRUE(waitForJob(printer.jobPath)) << printer.name;
         EXPECT_TRUE(AppDriver::waitUntil([&] { return app.title() == "Ferrovel Image Manager"; }));
         EXPECT_TRUE(IsWindowEnabled(app.mainWindow()));
 
-        const PrinterGeometry geometry = printerGeometry(printer->name);
-        EXPECT_EQ(geometry.dpiX, printer == &square300() ? 300 : 600);
+        const PrinterGeometry geometry = printerGeometry(printer.name);
+        EXPECT_EQ(geometry.dpiX, &printer == &printers()[0] ? 300 : 600);
         EXPECT_EQ(geometry.dpiY, 300);
-        const RenderedPage page = renderJob(printer->jobPath, geometry);
+        const RenderedPage page = renderJob(printer.jobPath, geometry);
         ASSERT_GT(page.width, 0) << "the job did not render";
         const RgbImage image = composedImage(demoPath(), kPalette);
         int wrong = 0;
         EXPECT_EQ(correctRows(page, geometry, image, wrong), image.height * geometry.dpiY / 75)
-            << printer->name;
-        EXPECT_EQ(wrong, 0) << printer->name << " at " << geometry.dpiX << " x " << geometry.dpiY;
+            << printer.name;
+        EXPECT_EQ(wrong, 0) << printer.name << " at " << geometry.dpiX << " x " << geometry.dpiY;
     }
 }
 
 TEST_F(Printing, CancelStopsBetweenLinesAndStillEndsThePage) {
-    DeleteFileA(wide600x300().jobPath.c_str());
-    SetDefaultPrinterA(wide600x300().name.c_str());
+    const TestPrinter& wide = printers()[1];
     AppDriver app("\"" + demoPath() + "\"");
-    ASSERT_TRUE(app.started());
-    HWND dialog = startPrint(app, 4);  // the 320 x 200 sunset: 2560 x 800 printer pixels
+    HWND dialog = startPrint(app, wide, 4);  // the 320 x 200 sunset: 2560 x 800 printer pixels
     ASSERT_NE(dialog, nullptr);
     AppDriver::press(dialog, IDOK);
     HWND printing = app.waitForDialog("Printing Image");
@@ -158,9 +144,9 @@ TEST_F(Printing, CancelStopsBetweenLinesAndStillEndsThePage) {
         AppDriver::press(printing, 1022);
         Sleep(2);
     }
-    ASSERT_TRUE(waitForJob(wide600x300().jobPath));
-    const PrinterGeometry geometry = printerGeometry(wide600x300().name);
-    const RenderedPage page = renderJob(wide600x300().jobPath, geometry);
+    ASSERT_TRUE(waitForJob(wide.jobPath));
+    const PrinterGeometry geometry = printerGeometry(wide.name);
+    const RenderedPage page = renderJob(wide.jobPath, geometry);
     ASSERT_GT(page.width, 0);
     int wrong = 0;
     const int rows = correctRows(page, geometry, composedImage(demoPath(), 4), wrong);

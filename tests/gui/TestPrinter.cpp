@@ -28,13 +28,6 @@ std::string printerDescription(const std::string& resolution) {
     return description;
 }
 
-bool printerExists(const std::string& name) {
-    HANDLE handle = nullptr;
-    if (!OpenPrinterA(const_cast<char*>(name.c_str()), &handle, nullptr)) return false;
-    ClosePrinter(handle);
-    return true;
-}
-
 void mapPort(const std::string& port, const std::string& jobPath) {
     HKEY key = nullptr;
     RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Printing\\Spooler", 0, nullptr, 0,
@@ -90,7 +83,11 @@ std::string unixPath(const std::string& windowsPath) {
 
 bool installTestPrinter(const TestPrinter& printer) {
     mapPort(printer.port, printer.jobPath);
-    if (printerExists(printer.name)) return setDefaultResolution(printer);
+    if (HANDLE existing = nullptr;
+        OpenPrinterA(const_cast<char*>(printer.name.c_str()), &existing, nullptr)) {
+        ClosePrinter(existing);
+        return setDefaultResolution(printer);
+    }
     const std::string description = printerDescription(printer.resolution);
     const std::string descriptionPath = printer.jobPath + ".ppd";
     if (description.empty() ||
@@ -146,8 +143,6 @@ PrinterGeometry printerGeometry(const std::string& name) {
     if (!dc) return geometry;
     geometry.dpiX = GetDeviceCaps(dc, LOGPIXELSX);
     geometry.dpiY = GetDeviceCaps(dc, LOGPIXELSY);
-    geometry.pageWidth = GetDeviceCaps(dc, HORZRES);
-    geometry.pageHeight = GetDeviceCaps(dc, VERTRES);
     geometry.offsetX = GetDeviceCaps(dc, PHYSICALOFFSETX);
     geometry.offsetY = GetDeviceCaps(dc, PHYSICALOFFSETY);
     DeleteDC(dc);

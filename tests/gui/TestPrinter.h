@@ -26,8 +26,7 @@ std::string unixPath(const std::string& windowsPath);
 
 struct PrinterGeometry {
     int dpiX = 0, dpiY = 0;
-    int pageWidth = 0, pageHeight = 0;  // printable area in printer pixels
-    int offsetX = 0, offsetY = 0;       // printable area's origin on the paper
+    int offsetX = 0, offsetY = 0;  // printable area's origin on the paper
 };
 
 PrinterGeometry printerGeometry(const std::string& name);
