@@ -57,11 +57,6 @@ std::string storedSettings() {
     return all;
 }
 
-void bitmap(const std::string& name, int width, int height,
-            const std::string& folder = testing::scratchPath("")) {
-    writeBmp(folder + name, testing::gradient(width, height));
-}
-
 // The count of images in the database file, then its last ones as "name WxH bits".
 std::vector<std::string> lastStored(const std::string& database, std::size_t last) {
     std::FILE* file = std::fopen(database.c_str(), "rb");
@@ -187,9 +182,9 @@ TEST(ImportDialog, BatchesOfAnyFileNamesImportAllAndCancel) {
     const std::string photo = "\u5199\u771F 1.bmp";  // stored as "?? 1.bmp"
     const std::string summer = "\u00E9t\u00E9.bmp";  // stored as "\xE9t\xE9.bmp"
     ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
-    bitmap("a b.bmp", 100, 50, folder);
-    bitmap(photo, 320, 240, folder);
-    bitmap(summer, 240, 320, folder);
+    writeBmp(folder + "a b.bmp", testing::gradient(100, 50));
+    writeBmp(folder + photo, testing::gradient(320, 240));
+    writeBmp(folder + summer, testing::gradient(240, 320));
     fixtures::writeFileBytes(folder + "junk.bmp", std::vector<std::uint8_t>(300, 'x'));
     ASSERT_EQ(writePng(folder + "shot.png", testing::gradient(120, 90), 120, 90), 0);
     std::vector<std::uint8_t> cut = fixtures::readFileBytes(folder + "shot.png");
@@ -353,11 +348,11 @@ int previewDifferences(HWND dialog, const BgrImage& canvas, const Look& look) {
 // nothing, presets and typed sizes follow the proportions, Import stores.
 TEST(ImportDialog, OpensPreviewsSizesAndStoresTheChoices) {
     const std::string database = testing::writeScratchFile("open.pdb", fixtures::demoDatabase());
-    bitmap("small one.bmp", 100, 50);
-    bitmap("other.bmp", 100, 50);
-    bitmap("landscape.bmp", 640, 480);
-    bitmap("tall.bmp", 208, 400);
-    bitmap("portrait.bmp", 300, 400);  // a 304 x 400 canvas
+    testing::gradientBitmap("small one.bmp", 100, 50);
+    testing::gradientBitmap("other.bmp", 100, 50);
+    testing::gradientBitmap("landscape.bmp", 640, 480);
+    testing::gradientBitmap("tall.bmp", 208, 400);
+    testing::gradientBitmap("portrait.bmp", 300, 400);  // a 304 x 400 canvas
     storeSettings(3, 0, 0);
     AppDriver app("\"" + database + "\"");
     ASSERT_TRUE(app.started());

@@ -131,10 +131,6 @@ const std::string& mainTree() {
     return palm;
 }
 
-std::vector<std::string> chooserEntries(HWND chooser) {
-    return AppDriver::listBoxEntries(GetDlgItem(chooser, 1024));
-}
-
 class Install : public ::testing::Test {
 protected:
     // The program on "My Paint (2).pdb" in a folder named in another
@@ -163,7 +159,8 @@ protected:
     // Shows the chooser's entries and ends it with Cancel.
     std::vector<std::string> entriesThenCancel() {
         HWND chooser = openChooser();
-        const std::vector<std::string> entries = chooserEntries(chooser);
+        const std::vector<std::string> entries =
+            AppDriver::listBoxEntries(GetDlgItem(chooser, 1024));
         AppDriver::press(chooser, 1022);
         EXPECT_TRUE(app_->noDialog(kChooser));
         return entries;
@@ -198,7 +195,7 @@ TEST_F(Install, ListsTheUsersOfTheFirstPalmFolderAndCancelsWithoutAMessage) {
         names.push_back(userOf(user).name);
     ASSERT_EQ(names.size(), 4u);
     HWND chooser = openChooser();
-    EXPECT_EQ(chooserEntries(chooser), names);  // "Carol" twice
+    EXPECT_EQ(AppDriver::listBoxEntries(GetDlgItem(chooser, 1024)), names);  // "Carol" twice
     saveScreenshot("install-dialog", chooser);
     EXPECT_EQ(SendMessageW(GetDlgItem(chooser, 1024), LB_GETCURSEL, 0, 0), 0);
     PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);  // Escape is ignored
