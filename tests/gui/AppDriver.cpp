@@ -13,30 +13,16 @@ std::string programPath;
 
 namespace {
 
-struct FindDialog {
-    DWORD processId;
-    std::string caption;
-    HWND found = nullptr;
-};
-
-BOOL CALLBACK matchDialog(HWND window, LPARAM param) {
-    auto* find = reinterpret_cast<FindDialog*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    char className[64] = {};
-    GetClassNameA(window, className, sizeof className);
-    if (pid == find->processId && IsWindowVisible(window) && std::string(className) == "#32770" &&
-        AppDriver::textOf(window) == find->caption) {
-        find->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
+// A visible top-level dialog of the process with exactly this caption.
 HWND findDialog(DWORD processId, const std::string& caption) {
-    FindDialog find{processId, caption};
-    EnumWindows(matchDialog, reinterpret_cast<LPARAM>(&find));
-    return find.found;
+    for (HWND window = nullptr;
+         (window = FindWindowExA(nullptr, window, "#32770", caption.c_str())) != nullptr;) {
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (pid == processId && IsWindowVisible(window) && AppDriver::textOf(window) == caption)
+            return window;
+    }
+    return nullptr;
 }
 
 // The file name field of a common file dialog, classic or Explorer style.
