@@ -131,47 +131,39 @@ std::string importAtSixteenBits(const AppDriver& app) {
     return name;
 }
 
-class Clipboard : public ::testing::Test {
-protected:
-    void SetUp() override { DeleteFileA(kWorkFile); }
-    // The import settings this test wrote go, so the next run starts alike.
-    void TearDown() override {
-        for (const char* value : {"ImportFormat", "ImportProportional", "ImportDither"})
-            RegDeleteKeyValueA(HKEY_CURRENT_USER, kSettings, value);
+// Copy and Paste against the clipboard as other programs use it. Without an
+// image Copy leaves the clipboard as it is, and Paste finds no bitmap in
+// blocks too short for one. Held by another program, Copy and Paste say so
+// and change nothing; the selected image copied and pasted back comes out as
+// itself; the bitmaps others put there are pasted as new images.
+TEST(Clipboard, CopyAndPasteWithOtherPrograms) {
+    DeleteFileA(kWorkFile);
+    {
+        AppDriver app(
+            "\"" +
+            testing::writeScratchFile("clip-empty.pdb", fixtures::buildDatabase("Empty", {})) +
+            "\"");
+        ASSERT_TRUE(app.started());
+        ASSERT_TRUE(AppDriver::waitUntil([&] { return !app.text(1002).empty(); }));
+        const Bytes picture = dibBlock(24, 40);
+        putOnClipboard(picture);
+        app.press(1014);
+        EXPECT_EQ(app.takeMessage("Message"),
+                  "Please create or load a non-empty Brushwick-format database file and select an\n"
+                  "image before choosing this operation.");
+        EXPECT_EQ(clipboardBlock(), picture);
+        // No bitmap, a block shorter than a 40-byte header, a V5 header cut short.
+        Bytes shortV5 = dibBlock(24, 124);
+        shortV5.resize(100);
+        for (const Bytes& block :
+             {Bytes{}, Bytes(picture.begin(), picture.begin() + 20), shortV5}) {
+            putOnClipboard(block);
+            app.press(1016);
+            EXPECT_EQ(app.takeMessage("Message"), "The clipboard is empty.") << block.size();
+        }
+        EXPECT_TRUE(app.listEntries().empty());
+        EXPECT_FALSE(fileExists(kWorkFile));
     }
-};
-
-TEST_F(Clipboard, GuardsAndAClipboardWithoutAUsableBitmap) {
-    const std::string empty =
-        testing::writeScratchFile("clip-empty.pdb", fixtures::buildDatabase("Empty", {}));
-    AppDriver app("\"" + empty + "\"");
-    ASSERT_TRUE(app.started());
-    ASSERT_TRUE(AppDriver::waitUntil([&] { return !app.text(1002).empty(); }));
-    const Bytes picture = dibBlock(24, 40);
-    putOnClipboard(picture);
-    app.press(1014);
-    EXPECT_EQ(app.takeMessage("Message"),
-              "Please create or load a non-empty Brushwick-format database file and select an\n"
-              "image before choosing this operation.");
-    EXPECT_EQ(clipboardBlock(), picture);
-
-    // No bitmap, a block shorter than a 40-byte header, a V5 header cut short.
-    Bytes shortV5 = dibBlock(24, 124);
-    shortV5.resize(100);
-    for (const Bytes& block : {Bytes{}, Bytes(picture.begin(), picture.begin() + 20), shortV5}) {
-        putOnClipboard(block);
-        app.press(1016);
-        EXPECT_EQ(app.takeMessage("Message"), "The clipboard is empty.") << block.size();
-    }
-    EXPECT_TRUE(app.listEntries().empty());
-    EXPECT_FALSE(fileExists(kWorkFile));
-}
-
-// Copy and Paste against the clipboard as other programs use it: held by
-// one, Copy and Paste say so and change nothing; the selected image copied
-// and pasted back comes out as itself; the bitmaps others put there are
-// pasted as new images.
-TEST_F(Clipboard, CopyAndPasteWithOtherPrograms) {
     const std::string database =
         testing::writeScratchFile("clip-demo.pdb", fixtures::demoDatabase());
     AppDriver app("\"" + database + "\"");
@@ -250,6 +242,9 @@ TEST_F(Clipboard, CopyAndPasteWithOtherPrograms) {
     }
     EXPECT_LE(maxDifference(composedImage(database, static_cast<int>(count)), canvas), kBound);
     EXPECT_FALSE(fileExists("ClipboardImage.PNG"));
+    // The import settings this test wrote go, so the next run starts alike.
+    for (const char* value : {"ImportFormat", "ImportProportional", "ImportDither"})
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, kSettings, value);
 }
 
 }  // namespace
