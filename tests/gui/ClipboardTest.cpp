@@ -20,6 +20,7 @@ using fixtures::Bytes;
 
 constexpr const char* kWorkFile = "ClipboardImage.BMP";  // in the program's current directory
 constexpr const char* kSettings = "Software\\Ferrovel\\ImageManager\\5.0";
+constexpr const char* kValues[] = {"ImportFormat", "ImportProportional", "ImportDither"};
 // The largest channel difference after 5-6-5 bits and the HLS round trip:
 // measured 8 for a copied 16-bit image and 10 for the 24-bit test colours.
 constexpr int kBound = 12;
@@ -114,19 +115,13 @@ RgbImage asRgb(const BgrImage& canvas) {
     return image;
 }
 
-// Answers the Import Image dialog with 16 bits and no dither at the proposed
-// (original) size; returns the proposed name.
-std::string importAtSixteenBits(const AppDriver& app) {
+// Answers the Import Image dialog as it opens, which the settings stored at
+// the start make 16 bits undithered at the proposed (original) size; returns
+// the proposed name.
+std::string importAsProposed(const AppDriver& app) {
     HWND dialog = app.waitForDialog("Import Image");
     if (!dialog) return "<no Import Image dialog>";
     const std::string name = AppDriver::textOf(GetDlgItem(dialog, 1025));
-    HWND format = GetDlgItem(dialog, 1020), dither = GetDlgItem(dialog, 1024);
-    SendMessageW(format, CB_SETCURSEL, 4, 0);
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(1020, CBN_SELENDOK),
-                 reinterpret_cast<LPARAM>(format));
-    SendMessageW(dither, BM_SETCHECK, BST_UNCHECKED, 0);
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(1024, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(dither));
     AppDriver::press(dialog, 1023);
     return name;
 }
@@ -138,6 +133,9 @@ std::string importAtSixteenBits(const AppDriver& app) {
 // itself; the bitmaps others put there are pasted as new images.
 TEST(Clipboard, CopyAndPasteWithOtherPrograms) {
     DeleteFileA(kWorkFile);
+    const std::int16_t settings[] = {4, 1, 0};  // 16 bits, proportions kept, no dither
+    for (std::size_t i = 0; i < 3; ++i)
+        RegSetKeyValueA(HKEY_CURRENT_USER, kSettings, kValues[i], REG_BINARY, &settings[i], 2);
     {
         AppDriver app(
             "\"" +
@@ -199,7 +197,7 @@ TEST(Clipboard, CopyAndPasteWithOtherPrograms) {
     EXPECT_EQ(maxDifference(composedImage(database, 4), asRgb(png.canvas)), 0);
     EXPECT_FALSE(fileExists("ClipboardImage.PNG"));
     app.press(1016);
-    EXPECT_EQ(importAtSixteenBits(app), "ClipboardImage");
+    EXPECT_EQ(importAsProposed(app), "ClipboardImage");
     ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 7; }));
     EXPECT_EQ(app.listEntries()[6], "ClipboardImage");
     EXPECT_EQ(app.listSelection(), 6);
@@ -220,7 +218,7 @@ TEST(Clipboard, CopyAndPasteWithOtherPrograms) {
         SCOPED_TRACE(::testing::Message() << bits << " bits, " << headerSize << "-byte header");
         putOnClipboard(dibBlock(bits, headerSize));
         app.press(1016);
-        EXPECT_EQ(importAtSixteenBits(app), "ClipboardImage");
+        EXPECT_EQ(importAsProposed(app), "ClipboardImage");
         ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == count + 1; }));
         EXPECT_LE(maxDifference(composedImage(database, static_cast<int>(count)), expected),
                   kBound);
@@ -232,7 +230,7 @@ TEST(Clipboard, CopyAndPasteWithOtherPrograms) {
     ASSERT_EQ(writePng(file, testing::gradient(170, 150), 170, 150), 0);
     putOnClipboard(dibBlock(24, 40), fixtures::readFileBytes(file));
     app.press(1016);
-    EXPECT_EQ(importAtSixteenBits(app), "ClipboardImage");
+    EXPECT_EQ(importAsProposed(app), "ClipboardImage");
     ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == count + 1; }));
     RgbImage canvas{176, 150, Bytes(176 * 150 * 3, 0xFF)};  // 16 columns each
     const RgbImage picture = testing::gradient(170, 150);
@@ -243,8 +241,7 @@ TEST(Clipboard, CopyAndPasteWithOtherPrograms) {
     EXPECT_LE(maxDifference(composedImage(database, static_cast<int>(count)), canvas), kBound);
     EXPECT_FALSE(fileExists("ClipboardImage.PNG"));
     // The import settings this test wrote go, so the next run starts alike.
-    for (const char* value : {"ImportFormat", "ImportProportional", "ImportDither"})
-        RegDeleteKeyValueA(HKEY_CURRENT_USER, kSettings, value);
+    for (const char* value : kValues) RegDeleteKeyValueA(HKEY_CURRENT_USER, kSettings, value);
 }
 
 }  // namespace
