@@ -29,13 +29,9 @@ std::string printerDescription(const std::string& resolution) {
 }
 
 void mapPort(const std::string& port, const std::string& jobPath) {
-    HKEY key = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\Printing\\Spooler", 0, nullptr, 0,
-                    KEY_ALL_ACCESS, nullptr, &key, nullptr);
     const std::string target = unixPath(jobPath);
-    RegSetValueExA(key, port.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(target.c_str()),
-                   static_cast<DWORD>(target.size() + 1));
-    RegCloseKey(key);
+    RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\Printing\\Spooler", port.c_str(), REG_SZ,
+                    target.c_str(), static_cast<DWORD>(target.size() + 1));
 }
 
 // Makes the printer's default page setting use its resolution, which may
