@@ -107,15 +107,11 @@ std::string sizeState(HWND dialog) {
            std::to_string(ask(dialog, kSize, CB_GETCURSEL));
 }
 
-std::string selectedEntry(HWND dialog, int id) {
-    return AppDriver::itemText(GetDlgItem(dialog, id), CB_GETLBTEXT,
-                               static_cast<WPARAM>(ask(dialog, id, CB_GETCURSEL)));
-}
-
 // The other choices in one line: format, check boxes, sliders, Import All shown.
 std::string choices(HWND dialog) {
-    return selectedEntry(dialog, kFormat) + ", proportions " +
-           std::to_string(ask(dialog, kProportions, BM_GETCHECK)) + ", dither " +
+    return AppDriver::itemText(GetDlgItem(dialog, kFormat), CB_GETLBTEXT,
+                               static_cast<WPARAM>(ask(dialog, kFormat, CB_GETCURSEL))) +
+           ", proportions " + std::to_string(ask(dialog, kProportions, BM_GETCHECK)) + ", dither " +
            std::to_string(ask(dialog, kDither, BM_GETCHECK)) + ", contrast " +
            std::to_string(ask(dialog, kContrast, TBM_GETPOS)) + ", brightness " +
            std::to_string(ask(dialog, kBrightness, TBM_GETPOS)) + ", all " +
