@@ -3,8 +3,7 @@
 #include <set>
 
 #include "app/Export.h"
-#include "interchange/Bmp.h"
-#include "tests/database/DatabaseTestSupport.h"
+#include "tests/TestSupport.h"
 
 namespace ferrovel {
 namespace {
@@ -12,29 +11,16 @@ namespace {
 using testing::scratchPath;
 using Paths = std::vector<std::string>;
 
-// What the export loop told its caller, and the files the hook says exist.
-struct Recorder {
+// The hook's view of the disk: these files exist.
+struct Disk {
     std::set<std::string> existing;
-    Paths paths, messages;
-    std::vector<int> written;
-    std::int16_t status = 0;
 };
 
-Recorder& of(void* context) {
-    return *static_cast<Recorder*>(context);
-}
-
-ExportHooks hooksFor(Recorder& recorder, bool askRecorderForFiles = false) {
-    ExportHooks hooks{&recorder};
-    hooks.showOutputPath = [](void* c, const std::string& p) { of(c).paths.push_back(p); };
-    hooks.showMessage = [](void* c, const char* text) { of(c).messages.push_back(text); };
-    hooks.imageWritten = [](void* c, std::int16_t i, const std::string&) {
-        of(c).written.push_back(i);
+ExportHooks hooksFor(Disk& disk) {
+    ExportHooks hooks{&disk};
+    hooks.fileExists = [](void* c, const std::string& p) {
+        return static_cast<Disk*>(c)->existing.count(p) > 0;
     };
-    if (askRecorderForFiles)
-        hooks.fileExists = [](void* c, const std::string& p) {
-            return of(c).existing.count(p) > 0;
-        };
     return hooks;
 }
 
@@ -48,8 +34,8 @@ TEST(ExportPath, NumberedPathsDropABmpEndingAndAddTheIndex) {
 }
 
 TEST(ExportPath, NamedPathsPutTheImageNameInTheChosenFolder) {
-    Recorder recorder;
-    const ExportHooks hooks = hooksFor(recorder, true);
+    Disk disk;
+    const ExportHooks hooks = hooksFor(disk);
     const auto named = [&hooks](const std::string& name) {
         return namedExportPath(R"(C:\Out\x.bmp)", name, hooks);
     };
@@ -70,78 +56,25 @@ TEST(ExportPath, NamedPathsPutTheImageNameInTheChosenFolder) {
     for (const char* name : {"CONSOLE", "COM0", "LPT10", "COM", "xNUL"})
         EXPECT_EQ(fileNameFromImageName(name), name);
 
-    recorder.existing = {R"(C:\Out\Sunset.bmp)", R"(C:\Out\Photo.BMP)"};
+    disk.existing = {R"(C:\Out\Sunset.bmp)", R"(C:\Out\Photo.BMP)"};
     EXPECT_EQ(named("Sunset"), R"(C:\Out\Sunset [2].bmp)");
     EXPECT_EQ(named("Photo.BMP"), R"(C:\Out\Photo [2].bmp)");
     for (int n = 2; n <= 9; ++n)
-        if (n != 5) recorder.existing.insert(R"(C:\Out\Sunset [)" + std::to_string(n) + "].bmp");
+        if (n != 5) disk.existing.insert(R"(C:\Out\Sunset [)" + std::to_string(n) + "].bmp");
     EXPECT_EQ(named("Sunset"), R"(C:\Out\Sunset [5].bmp)");
-    recorder.existing.insert(R"(C:\Out\Sunset [5].bmp)");
+    disk.existing.insert(R"(C:\Out\Sunset [5].bmp)");
     EXPECT_EQ(named("Sunset"), R"(C:\Out\Sunset [9].bmp)");
 }
 
-// One 160 x 160 tile each, in 16 bits, of one colour.
-const struct {
-    const char* name;
-    int red, green, blue;
-} kImages[] = {{"Red", 248, 0, 0}, {"Tree/1", 0, 252, 0}, {"", 0, 0, 248}};
-
-std::string exportDatabase() {
-    testing::Records records;
-    for (const auto& image : kImages) {
-        records += testing::tiles(image.name, 160, 160, [&image](int, int, int) {
-            return fixtures::rgb565(image.red, image.green, image.blue);
-        });
-    }
-    return testing::writeScratchFile("export.pdb", fixtures::buildDatabase("Export", records));
-}
-
-Recorder exported(const ExportRequest& request) {
-    Recorder recorder;
-    recorder.status = exportImages(request, hooksFor(recorder));
-    return recorder;
-}
-
-// The file holds image index of kImages, corner to corner.
-void expectImageFile(const std::string& path, int index) {
-    const BmpReadResult r = readBmp(path);
-    ASSERT_EQ(r.status, 0) << path;
-    const std::vector<int> bgr{kImages[index].blue, kImages[index].green, kImages[index].red};
-    EXPECT_EQ(testing::pixelAt(r.canvas, 0, 0), bgr) << path;
-    EXPECT_EQ(testing::pixelAt(r.canvas, 159, 159), bgr) << path;
-}
-
-TEST(ExportImages, WritesTheSelectedImageAndNamedFilesBesideExistingOnes) {
-    const std::string database = exportDatabase();
-    const std::string single = testing::freshFolder("single") + "one.bmp";
-    const Recorder selected = exported({database, single, kExportSelected, 3, 1});
-    EXPECT_EQ(selected.paths, Paths{single});
-    EXPECT_EQ(selected.written, std::vector<int>{1});
-    expectImageFile(single, 1);
-
-    // Without a fileExists hook the loop looks at the disk, where Red.bmp is.
-    const std::string folder = testing::freshFolder("named");
-    fixtures::writeFileBytes(folder + "Red.bmp", {1});
-    const Recorder named = exported({database, folder + "x.bmp", kExportByName, 3, 0});
-    EXPECT_EQ(named.status, 0);
-    EXPECT_EQ(named.paths,
-              (Paths{folder + "Red [2].bmp", folder + "Tree_1.bmp", folder + "x.bmp"}));
-    EXPECT_EQ(named.written, (std::vector<int>{0, 1, 2}));
-    for (int i = 0; i < 3; ++i) expectImageFile(named.paths[static_cast<std::size_t>(i)], i);
-}
-
-TEST(ExportImages, ReportsAMissingDatabaseAndStopsAtTheFirstUnwritableFile) {
-    const Recorder missing = exported({scratchPath("no-such.pdb"), "x.bmp", kExportNumbered, 3, 0});
-    EXPECT_EQ(missing.status, kExportNoDatabase);
-    EXPECT_EQ(missing.messages, Paths{kMessageNoSourceDatabase});
-    EXPECT_TRUE(missing.paths.empty());
-
-    const std::string base = scratchPath("no-such-folder/P.bmp");
-    const Recorder unwritable = exported({exportDatabase(), base, kExportNumbered, 3, 0});
-    EXPECT_EQ(unwritable.status, kBmpWriteOpenFailed);
-    EXPECT_EQ(unwritable.messages, Paths{kMessageNoTargetFile});
-    EXPECT_EQ(unwritable.paths, Paths{numberedExportPath(base, 0)});
-    EXPECT_TRUE(unwritable.written.empty());
+// Writing, naming on disk and unwritable files are checked through imagedb,
+// which runs this loop; a missing database it catches before the loop does.
+TEST(ExportImages, ReportsAMissingDatabase) {
+    Paths messages;
+    ExportHooks hooks{&messages};
+    hooks.showMessage = [](void* c, const char* text) { static_cast<Paths*>(c)->push_back(text); };
+    const ExportRequest request{scratchPath("no-such.pdb"), "x.bmp", kExportNumbered, 3, 0};
+    EXPECT_EQ(exportImages(request, hooks), kExportNoDatabase);
+    EXPECT_EQ(messages, Paths{kMessageNoSourceDatabase});
 }
 
 }  // namespace

@@ -34,8 +34,6 @@ TEST(ImportSelection, OnePathOrAFolderFollowedByItsNames) {
 }
 
 TEST(ImportSizes, PresetsProportionsAndBoxNumbers) {
-    EXPECT_EQ(fitProportions({160, 160}, {320, 240}).height, 120);
-    EXPECT_EQ(fitProportions({160, 160}, {240, 320}).width, 120);
     EXPECT_EQ(presetBox(0, {208, 400}, {7, 7}).width, 208);
     EXPECT_EQ(presetBox(4, {208, 400}, {7, 7}).width, 480);
     EXPECT_EQ(presetBox(5, {208, 400}, {7, 9}).height, 9);
