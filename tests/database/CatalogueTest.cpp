@@ -150,18 +150,6 @@ TEST(Catalogue, RecordsAreFoundThroughTheTableWhereverTheyLie) {
                                   "Big: first 3, 1x1 tiles, 160x160, 16 bits, 1 layers, 1 bytes"}));
 }
 
-TEST(CatalogueCompose, TilesAreCutAtTheImageEdge) {
-    for (int width : {320, 330}) {
-        Records records = {labelled("Intro", 8, 4, 4, 8)};
-        records += tiles("Wide", width, 200, sample, 1, width == 330);
-        RgbImage image;
-        ASSERT_EQ(composeImage(openDatabase("edge.pdb", records).get(), 1, image), 0);
-        ASSERT_EQ(image.width, width);
-        ASSERT_EQ(image.height, 200);
-        EXPECT_EQ(firstMismatch(image, colourAt), "") << width;
-    }
-}
-
 TEST(CatalogueCompose, UpperLayersSkipNearWhitePixels) {
     // 16-bit channels reach 248 (red, blue) and 252 (green) at most.
     const std::uint32_t top[] = {0xFFFF,
@@ -184,26 +172,31 @@ TEST(CatalogueCompose, UpperLayersSkipNearWhitePixels) {
               "");
 }
 
-// A tile narrower than its place, or without columns at all (a fuzzer's
-// find), covers only its own pixels.
-TEST(CatalogueCompose, MissingAndSmallTilesLeaveWhite) {
+// Compressed tiles cut at the image's right edge; a tile narrower than its
+// place, or without columns at all (a fuzzer's find), covers only its own
+// pixels.
+TEST(CatalogueCompose, TilesAreCutAtTheEdgeAndMissingOrSmallTilesLeaveWhite) {
     for (const int width : {100, 0}) {
-        Records records = tiles("Gap", 320, 200, sample);
+        Records records = tiles("Gap", 330, 200, sample, 1, true);
         records[1].width = static_cast<std::int16_t>(width);
         records[1].height = 50;
         records[1].rows =
             fixtures::packRows(16, width, 50, [](int x, int y) { return sample(0, 160 + x, y); });
-        // Tile (1,1) is stored, but the record count leaves it out.
+        // Tile (2,1) is stored, but the record count leaves it out.
         fixtures::Bytes bytes = fixtures::buildDatabase("Gap", records);
-        bytes[77] = 3;
+        bytes[77] = 5;
         RgbImage image;
         ASSERT_EQ(composeImage(testing::openScratch("gap.pdb", bytes).get(), 0, image), 0);
-        EXPECT_EQ(firstMismatch(image,
-                                [width](int x, int y) {
-                                    const bool covered = x < 160 + width && (x < 160 || y < 50);
-                                    return covered ? colourAt(x, y) : std::vector<int>(3, 255);
-                                }),
-                  "")
+        ASSERT_EQ(image.width, 330);
+        EXPECT_EQ(
+            firstMismatch(image,
+                          [width](int x, int y) {
+                              const bool covered =
+                                  x < 160 ||
+                                  (x < 320 ? y >= 160 || (y < 50 && x < 160 + width) : y < 160);
+                              return covered ? colourAt(x, y) : std::vector<int>(3, 255);
+                          }),
+            "")
             << width;
     }
 }

@@ -21,9 +21,7 @@ TEST(Palette, CubeGraysNamedColoursAndBlack) {
     const int grays[] = {34, 68, 85, 119, 136, 170, 187, 221, 238, 204};
     for (int i = 0; i < 10; ++i) EXPECT_EQ(entry(216 + i), Rgb(3, grays[i])) << 216 + i;
     const std::pair<int, Rgb> named[] = {
-        {0, {255, 255, 255}},   {1, {255, 204, 255}}, {6, {255, 255, 204}}, {18, {204, 255, 255}},
-        {108, {255, 255, 102}}, {215, {17, 17, 17}},  {226, {136, 0, 0}},   {227, {136, 0, 136}},
-        {228, {0, 136, 0}},     {229, {0, 136, 136}}};
+        {226, {136, 0, 0}}, {227, {136, 0, 136}}, {228, {0, 136, 0}}, {229, {0, 136, 136}}};
     for (const auto& [index, colour] : named) EXPECT_EQ(entry(index), colour) << index;
     for (int i = 230; i < 256; ++i) EXPECT_EQ(entry(i), Rgb(3, 0)) << i;
 }

@@ -13,60 +13,17 @@ using fixtures::Bytes;
 using testing::nextRandom;
 using testing::openScratch;
 
-Bytes decodeByByte(std::FILE* file, std::size_t count) {
-    RunLengthDecoder decoder;
-    beginDecode(decoder, file);
-    Bytes out;
-    for (std::size_t i = 0; i < count; ++i) out.push_back(nextByte(decoder));
-    return out;
-}
-
 TEST(RunLengthDecoder, ControlBytesGiveTheirCounts) {
     const auto file = openScratch("packets.bin", {0x01, 0x7F, 0xFF, 0x00, 0x00, 0x41, 0x02, 1, 2});
-    const Bytes got = decodeByByte(file.get(), 432);
+    RunLengthDecoder decoder;
+    beginDecode(decoder, file.get());
+    Bytes got;
+    for (int i = 0; i < 432; ++i) got.push_back(nextByte(decoder));
     EXPECT_EQ(got[0], 0x7F);
     EXPECT_EQ(std::count(got.begin() + 1, got.begin() + 129, 0), 128);
     EXPECT_EQ(Bytes(got.begin() + 129, got.begin() + 132), (Bytes{0x41, 1, 2}));
     // Past the end the control byte 0xFF repeats the missing value 0xFF.
     EXPECT_EQ(std::count(got.begin() + 132, got.end(), 0xFF), 300);
-}
-
-// Random packets, the last one often cut by the end of the file.
-Bytes randomPackets(std::uint32_t seed) {
-    Bytes stream;
-    for (unsigned p = 1 + nextRandom(seed) % 12; p > 0; --p) {
-        const auto control = static_cast<std::uint8_t>(
-            nextRandom(seed) % 2 == 0 ? nextRandom(seed) % 16 : nextRandom(seed));
-        stream.push_back(control);
-        for (unsigned i = (control & 1) != 0 ? 1 : (control >> 1) + 1u; i > 0; --i)
-            stream.push_back(static_cast<std::uint8_t>(nextRandom(seed)));
-    }
-    if (nextRandom(seed) % 2 == 0) stream.resize(nextRandom(seed) % stream.size());
-    return stream;
-}
-
-TEST(RunLengthDecoder, BlockDecodeMatchesByteDecodeAndExhaustionIsFinal) {
-    for (std::uint32_t seed = 1; seed <= 40; ++seed) {
-        SCOPED_TRACE(seed);
-        const auto file = openScratch("random.bin", randomPackets(seed));
-        const Bytes byByte = decodeByByte(file.get(), 2000);
-        std::fseek(file.get(), 0, SEEK_SET);
-        RunLengthDecoder decoder;
-        beginDecode(decoder, file.get());
-        Bytes blocks(byByte.size());
-        for (std::size_t done = 0, chunk = 1; done < blocks.size(); chunk = chunk * 7 % 300 + 1) {
-            const std::size_t count = std::min(chunk, blocks.size() - done);
-            decodeBytes(decoder, blocks.data() + done, count);
-            done += count;
-            if (decoderExhausted(decoder)) {
-                EXPECT_EQ(std::count(byByte.begin() + static_cast<std::ptrdiff_t>(done),
-                                     byByte.end(), 0xFF),
-                          static_cast<std::ptrdiff_t>(byByte.size() - done));
-            }
-        }
-        EXPECT_EQ(blocks, byByte);
-        EXPECT_TRUE(decoderExhausted(decoder));
-    }
 }
 
 TEST(RunLengthDecoder, ExhaustedOnlyOnceTheFileHasEnded) {
