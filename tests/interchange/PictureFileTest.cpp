@@ -214,8 +214,6 @@ TEST(PictureRead, RefusesHostileFilesClearlyAndAtOnce) {
         {"png gama crc, an ancillary chunk", flipped(png, gama + 8), 0, ok},
         {"exif block longer than the file", patched(jpeg, 4, {0xFF, 0xF0}), kPictureBadFormat,
          PictureProblem::Truncated},
-        {"exif directory of 65535 entries", patched(jpeg, 20, {0xFF, 0xFF, 0x13}), 0, ok},
-        {"exif directory past the block", patched(jpeg, 16, {0xF0, 0xFF, 0xFF, 0xFF}), 0, ok},
         {"text", Bytes{'h', 'e', 'l', 'l', 'o'}, kPictureBadFormat, PictureProblem::NotAPicture},
         {"webp", Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'E', 'B', 'P'}, kPictureBadFormat,
          PictureProblem::NeverRead},
@@ -236,9 +234,6 @@ TEST(PictureRead, RefusesHostileFilesClearlyAndAtOnce) {
         EXPECT_EQ(read.status, row.status) << row.name << ": " << pictureProblemText(read);
         EXPECT_EQ(read.problem, row.problem) << row.name;
     }
-    // An EXIF block that lies is passed over: the picture stands as stored.
-    EXPECT_EQ(readPictureBytes(table[9].bytes).canvas.width, 208);
-    EXPECT_EQ(readPictureBytes(table[10].bytes).canvas.width, 208);
 }
 
 TEST(PictureRead, TakesTheOrientationOnlyFromInsideTheExifBlock) {
