@@ -1,6 +1,7 @@
 // The window's decisions that need no window: the open dialog's selection,
-// the size boxes and their proportions, the preview's placement, the
-// settings store's value paths and where Load starts.
+// the size boxes and their proportions, the settings store's value paths and
+// where Load starts. The preview's placement is pinned pixel by pixel by the
+// import dialog's window test.
 #include <gtest/gtest.h>
 
 #include "app/Import.h"
@@ -52,18 +53,6 @@ TEST(ImportSizes, PresetsProportionsAndBoxNumbers) {
         EXPECT_EQ(readBoxNumber(box.text, value), box.read) << box.text;
         EXPECT_EQ(value, box.value) << box.text;
     }
-}
-
-TEST(ImportPreviewPlacement, CentresSmallPicturesAndShowsTheMiddleOfLargeOnes) {
-    const PreviewPlacement small = placePreview(228, 246, 91, 70);
-    EXPECT_EQ(small.offsetX, 68);
-    EXPECT_EQ(small.offsetY, 88);
-    EXPECT_EQ(small.drawWidth, 91);
-    const PreviewPlacement large = placePreview(228, 246, 321, 320);
-    EXPECT_EQ(large.sourceX, 46);
-    EXPECT_EQ(large.sourceY, 37);
-    EXPECT_EQ(large.drawWidth, 228);
-    EXPECT_EQ(large.offsetX, 0);
 }
 
 TEST(SettingsPaths, SplittingLimitsAndTheLoadStart) {
