@@ -35,10 +35,10 @@ void putU32(Bytes& b, std::size_t at, std::uint32_t value) {
 
 // Appends a 160 x 160 picture of one gray value, stored at width x height.
 std::int16_t append(const std::string& path, int width = 160, int height = 160, int bits = 1,
-                    std::uint8_t value = 255) {
+                    std::uint8_t value = 255, RewriteReport* report = nullptr) {
     AppendOptions options{"Pic", static_cast<std::int16_t>(width),
                           static_cast<std::int16_t>(height), static_cast<std::int16_t>(bits), 0};
-    return appendImage(path, {160, 160, Bytes(160 * 160 * 3, value)}, options);
+    return appendImage(path, {160, 160, Bytes(160 * 160 * 3, value)}, options, report);
 }
 
 // A white tile as the fixture builder stores it, icons all zero. White is
@@ -189,10 +189,7 @@ TEST(WorkFile, ALeftOverWorkFileIsSettledByTheNextWriteAndNeverByAReader) {
         writeFileBytes(work, c.workFile);
         EXPECT_EQ(inspectWorkFile(path), c.state) << c.what;
         RewriteReport report;
-        ASSERT_EQ(appendImage(path, {160, 160, Bytes(160 * 160 * 3, 0)},
-                              AppendOptions{"Pic", 160, 160, 1, 0}, &report),
-                  0)
-            << c.what;
+        ASSERT_EQ(append(path, 160, 160, 1, 0, &report), 0) << c.what;
         EXPECT_EQ(readFileBytes(path), c.afterAppend) << c.what;
         EXPECT_EQ(report.restoredFromWork, c.state == WorkFileState::LastCopy) << c.what;
         EXPECT_FALSE(std::filesystem::exists(work)) << c.what;

@@ -58,7 +58,9 @@ std::vector<std::vector<Placed>> sceneGroups(const std::string& secondName = "La
     return groups;
 }
 
-Bytes sceneOf(const std::vector<std::vector<Placed>>& groups, const std::vector<int>& order) {
+// The scene's groups of records in this order.
+Bytes sceneOf(const std::vector<int>& order, const std::string& secondName = "Layers") {
+    const std::vector<std::vector<Placed>> groups = sceneGroups(secondName);
     std::vector<Placed> placed;
     for (const int g : order)
         placed.insert(placed.end(), groups[static_cast<std::size_t>(g)].begin(),
@@ -69,28 +71,21 @@ Bytes sceneOf(const std::vector<std::vector<Placed>>& groups, const std::vector<
 struct EditCase {
     const char* what;
     std::function<std::int16_t(const std::string&)> change;
-    std::function<Bytes()> expected;
+    Bytes expected;
 };
 
 std::vector<EditCase> editCases() {
-    const auto scene = [](std::vector<int> order) {
-        return [=] { return sceneOf(sceneGroups(), order); };
-    };
     return {
-        {"delete the middle image", [](auto& p) { return deleteImages(p, {1}); }, scene({0, 1, 3})},
-        {"delete the first and last",
+        {"delete the middle", [](auto& p) { return deleteImages(p, {1}); }, sceneOf({0, 1, 3})},
+        {"delete the ends",
          [](auto& p) {
              return deleteImages(p, {2, 0, 2});
          },
-         scene({0, 2})},
-        {"move the first image last", [](auto& p) { return moveImage(p, 0, 2); },
-         scene({0, 2, 3, 1})},
-        {"move the last image first", [](auto& p) { return moveImage(p, 2, 0); },
-         scene({0, 3, 1, 2})},
-        {"rename the layered image", [](auto& p) { return renameImage(p, 1, "Caf\xE9 au lait"); },
-         [] {
-             return sceneOf(sceneGroups("Caf\xE9 au lait"), {0, 1, 2, 3});
-         }},
+         sceneOf({0, 2})},
+        {"move first to last", [](auto& p) { return moveImage(p, 0, 2); }, sceneOf({0, 2, 3, 1})},
+        {"move last to first", [](auto& p) { return moveImage(p, 2, 0); }, sceneOf({0, 3, 1, 2})},
+        {"rename the layers", [](auto& p) { return renameImage(p, 1, "Caf\xE9 au lait"); },
+         sceneOf({0, 1, 2, 3}, "Caf\xE9 au lait")},
     };
 }
 
@@ -99,7 +94,7 @@ std::vector<EditCase> editCases() {
 // and that the next write lands, is the shared rewrite's concern, which
 // AppendFault checks at every step.
 TEST(ImageEdit, KeepsEveryOtherRecordByteForByteAndABreakKeepsTheOldDatabase) {
-    const Bytes original = sceneOf(sceneGroups(), {0, 1, 2, 3});
+    const Bytes original = sceneOf({0, 1, 2, 3});
     const std::string path = testing::scratchPath("edits.pdb");
     for (const EditCase& c : editCases()) {
         int steps = 0;
@@ -107,7 +102,7 @@ TEST(ImageEdit, KeepsEveryOtherRecordByteForByteAndABreakKeepsTheOldDatabase) {
         setWriteFaultHook([](void* count, int) { return ++*static_cast<int*>(count), false; },
                           &steps);
         ASSERT_EQ(c.change(path), 0) << c.what;
-        EXPECT_EQ(readFileBytes(path), c.expected()) << c.what;
+        EXPECT_EQ(readFileBytes(path), c.expected) << c.what;
         for (int k = 0; k < steps; ++k) {
             fixtures::writeFileBytes(path, original);
             setWriteFaultHook([](void* step, int now) { return now == *static_cast<int*>(step); },
@@ -122,7 +117,7 @@ TEST(ImageEdit, KeepsEveryOtherRecordByteForByteAndABreakKeepsTheOldDatabase) {
 
 // An index that names no image, or a file that is no database, changes nothing.
 TEST(ImageEdit, RefusalsLeaveTheFileAlone) {
-    const Bytes original = sceneOf(sceneGroups(), {0, 1, 2, 3});
+    const Bytes original = sceneOf({0, 1, 2, 3});
     const std::string path = testing::scratchPath("edits.pdb");
     const std::function<std::int16_t()> refusals[] = {
         [&] { return deleteImages(path, {3}); }, [&] { return deleteImages(path, {}); },

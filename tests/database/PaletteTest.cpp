@@ -12,7 +12,7 @@ Rgb entry(int index) {
     return {c.red, c.green, c.blue};
 }
 
-TEST(Palette, CubeGraysNamedColoursAndBlack) {
+TEST(Palette, CubeGraysNamedColoursBlackAndTheGrayMaps) {
     const int levels[] = {255, 204, 153, 102, 51, 17}, blueBase[] = {0, 6, 12, 108, 114, 120};
     for (int i = 0; i < 216; ++i) {
         const int r = i / 36, g = i / 6 % 6, b = i % 6;
@@ -24,9 +24,7 @@ TEST(Palette, CubeGraysNamedColoursAndBlack) {
         {226, {136, 0, 0}}, {227, {136, 0, 136}}, {228, {0, 136, 0}}, {229, {0, 136, 136}}};
     for (const auto& [index, colour] : named) EXPECT_EQ(entry(index), colour) << index;
     for (int i = 230; i < 256; ++i) EXPECT_EQ(entry(i), Rgb(3, 0)) << i;
-}
-
-TEST(Palette, GrayMapsGiveExactLevels) {
+    // The gray maps of the 2- and 4-bit formats point at exact levels.
     for (int v = 0; v < 4; ++v) EXPECT_EQ(entry(kGray2Entries[v]), Rgb(3, 255 - 85 * v)) << v;
     for (int v = 0; v < 16; ++v) EXPECT_EQ(entry(kGray4Entries[v]), Rgb(3, 255 - 17 * v)) << v;
 }
