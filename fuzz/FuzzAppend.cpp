@@ -25,19 +25,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size > 1 << 20) return 0;
     const std::string path = ferrovel::fuzzing::writeInput("append", data, size);
     const std::int32_t before = imageCount(path);
-    ferrovel::BgrImage picture;
-    picture.width = 24;
-    picture.height = 17;
-    picture.pixels.assign(24 * 17 * 3, 0x5A);
-    ferrovel::AppendOptions options;
-    options.name = "fuzz";
-    options.targetWidth = 24;
-    options.targetHeight = 17;
-    options.bits = static_cast<std::int16_t>(size > 0 ? 1 << (data[0] % 5) : 1);
+    const ferrovel::BgrImage picture{24, 17, std::vector<std::uint8_t>(24 * 17 * 3, 0x5A)};
+    const auto bits = static_cast<std::int16_t>(size > 0 ? 1 << (data[0] % 5) : 1);
+    const ferrovel::AppendOptions options{"fuzz", 24, 17, bits};
     const std::int16_t status = ferrovel::appendImage(path, picture, options);
     if (status != 0) {
         const ferrovel::fixtures::Bytes after = ferrovel::fixtures::readFileBytes(path);
-        if (after.size() != size || (size > 0 && !std::equal(after.begin(), after.end(), data))) std::abort();
+        if (after.size() != size || (size > 0 && !std::equal(after.begin(), after.end(), data)))
+            std::abort();
     } else if (imageCount(path) != before + 1) {
         std::abort();
     }

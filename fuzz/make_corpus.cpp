@@ -18,17 +18,10 @@ void put(const std::filesystem::path& path, const Bytes& bytes) {
 }
 
 std::vector<fixtures::FixtureRecord> smallImage(std::uint16_t bits, bool compressed, int layers) {
-    fixtures::TiledImage image;
-    image.name = "Seed";
-    image.width = 170;
-    image.height = 30;
-    image.bitsPerPixel = bits;
-    image.compressed = compressed;
-    image.layers = layers;
-    image.valueAt = [](int layer, int x, int y) {
-        return static_cast<std::uint32_t>(x * 7 + y * 3 + layer);
-    };
-    return fixtures::tiledImageRecords(image);
+    return fixtures::tiledImageRecords(
+        {"Seed", 170, 30, bits, layers, compressed, false, [](int layer, int x, int y) {
+             return static_cast<std::uint32_t>(x * 7 + y * 3 + layer);
+         }});
 }
 
 }  // namespace
