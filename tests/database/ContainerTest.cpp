@@ -1,6 +1,7 @@
+// The database container. Its byte orders and the ones read past its end
+// are pinned by the byte-exact and the cut database and bitmap files.
 #include <gtest/gtest.h>
 
-#include "database/ByteStream.h"
 #include "database/Catalogue.h"
 #include "database/Container.h"
 #include "tests/database/DatabaseTestSupport.h"
@@ -11,21 +12,6 @@ namespace {
 using fixtures::Bytes;
 using testing::OpenFile;
 using testing::openScratch;
-
-// Both byte orders are pinned by the byte-exact database and bitmap files;
-// here what is left: reads at and past the end, and 64-bit offsets.
-TEST(ContainerByteStream, ReadsOnesPastTheEndAndRealBytesAfterASeekBack) {
-    const OpenFile in = openScratch("stream.bin", {0x12, 0x34, 0x56, 0x78, 0xAB});
-    EXPECT_EQ(streamSize(in.get()), 5);
-    seekTo(in.get(), 0);
-    EXPECT_EQ(readU32LE(in.get()), 0x78563412u);
-    EXPECT_EQ(readU16BE(in.get()), 0xABFFu);  // only one byte is left: the rest is ones
-    EXPECT_EQ(readU32LE(in.get()), 0xFFFFFFFFu);
-    seekTo(in.get(), 0x1FFFFFFFEull);
-    EXPECT_EQ(readU32BE(in.get()), 0xFFFFFFFFu);
-    seekTo(in.get(), 1);
-    EXPECT_EQ(readU8(in.get()), 0x34u);
-}
 
 TEST(ContainerCreate, EmptyDatabaseIsByteExact) {
     const std::string longName = testing::scratchPath(std::string(40, 'n') + ".x.pdb");
