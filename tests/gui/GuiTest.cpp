@@ -2,7 +2,6 @@
 // controls and dialogs, driven from this process.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <utility>
@@ -48,19 +47,6 @@ std::string photoFolder() {
         return path;
     }();
     return folder;
-}
-
-std::string quoted(const std::string& path) {
-    return "\"" + path + "\"";
-}
-
-long fileSize(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return -1;
-    std::fseek(file, 0, SEEK_END);
-    const long size = std::ftell(file);
-    std::fclose(file);
-    return size;
 }
 
 void setPathValue(const char* key, const std::string& folder) {
@@ -184,7 +170,7 @@ void expectNewCreatesAndProposes(const AppDriver& app) {
     app.press(1005);
     ASSERT_TRUE(AppDriver::answerFileDialog(app.waitForDialog("Create New Database"), path));
     ASSERT_TRUE(AppDriver::waitUntil([&] { return app.text(1002) == path; }));
-    EXPECT_EQ(fileSize(path), 80);
+    EXPECT_EQ(fixtures::readFileBytes(path).size(), 80u);
     // The name inside is the handheld's: "?" for what its character set lacks.
     EXPECT_EQ(fixtures::readFileBytes(path)[8], '?');
     EXPECT_TRUE(app.listEntries().empty());
@@ -238,7 +224,7 @@ TEST(Window, ReportsWhatItCannotOpenAndShowsWhatATruncatedDatabaseHolds) {
           {"File I/O Error", cannotOpen}}},
     };
     for (const auto& [path, messages] : files) {
-        AppDriver app(quoted(path));
+        AppDriver app("\"" + path + "\"");
         ASSERT_TRUE(app.started());
         for (const auto& [caption, text] : messages) EXPECT_EQ(app.takeMessage(caption), text);
         EXPECT_TRUE(app.noDialog("File Format Error") && app.noDialog("File I/O Error", 0)) << path;
@@ -251,7 +237,7 @@ TEST(Window, ReportsWhatItCannotOpenAndShowsWhatATruncatedDatabaseHolds) {
     // read as missing, and nothing is reported.
     std::vector<std::uint8_t> bytes = fixtures::demoDatabase();
     bytes.resize(bytes.size() / 2);
-    AppDriver app(quoted(testing::writeScratchFile("truncated.pdb", bytes)));
+    AppDriver app("\"" + testing::writeScratchFile("truncated.pdb", bytes) + "\"");
     ASSERT_TRUE(app.started());
     ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() >= 5; }));
     app.selectListEntry(4);
@@ -262,14 +248,14 @@ TEST(Window, ReportsWhatItCannotOpenAndShowsWhatATruncatedDatabaseHolds) {
 // The demo shown, its list, details and preview; then exported without a
 // change to the database.
 TEST(Window, ShowsTheDatabaseAndExportsNumberedNamedAndTheSelectedImage) {
-    AppDriver app(quoted(demoPath()));
+    AppDriver app("\"" + demoPath() + "\"");
     ASSERT_TRUE(app.started());
     ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 6; }));
     EXPECT_EQ(app.text(1002), demoPath());
     EXPECT_EQ(app.listEntries(), (std::vector<std::string>{"Rings", "Four grays", "Gray ramp",
                                                            "Palette", "Sunset", "Balloon"}));
     EXPECT_EQ(app.listSelection(), 0);
-    EXPECT_EQ(app.text(1009), "File Size: " + std::to_string(fileSize(demoPath())) +
+    EXPECT_EQ(app.text(1009), "File Size: " + std::to_string(fixtures::demoDatabase().size()) +
                                   " bytes\r\nDatabase Records: 10\r\nImages: 6");
     EXPECT_EQ(app.text(1013),
               "Image Size: 160 x 160 x 1 layer \r\nFormat: 1 bits\r\nFile Size: 3200 bytes");
@@ -305,7 +291,7 @@ TEST(Window, ShowsTheDatabaseAndExportsNumberedNamedAndTheSelectedImage) {
     ASSERT_TRUE(AppDriver::answerFileDialog(saveDialog(3, numbered), folder + "pics.bmp"));
     ASSERT_TRUE(AppDriver::waitUntil([&] { return fileExists(folder + "pics005.bmp"); }));
     EXPECT_TRUE(AppDriver::waitUntil([&] { return app.title() == kAppTitle; }));
-    EXPECT_EQ(fileSize(folder + "pics004.bmp"), 54 + 320 * 3 * 200);
+    EXPECT_EQ(fixtures::readFileBytes(folder + "pics004.bmp").size(), 54u + 320 * 3 * 200);
     // PNG where the chosen file type or the typed ending says so: the same pixels.
     HWND types = saveDialog(3, numbered);
     AppDriver::chooseFileType(types, 1);
@@ -328,8 +314,7 @@ TEST(Window, ShowsTheDatabaseAndExportsNumberedNamedAndTheSelectedImage) {
     // Closing the mode dialog goes on with the previous mode.
     HWND save = saveDialog(0, named);
     ASSERT_NE(save, nullptr);
-    PostMessageA(save, WM_COMMAND, IDCANCEL, 0);
-    EXPECT_TRUE(app.noDialog(named));
+    cancelDialog(app, save, named);
     AppDriver::answerFileDialog(saveDialog(1026, "Save current image as..."),
                                 folder + "no-such-folder\\one.bmp");
     EXPECT_EQ(app.takeMessage("Image Export"), "Could not open target image for write.");

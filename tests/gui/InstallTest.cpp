@@ -65,7 +65,6 @@ long installMark(int number) {
                : -1;
 }
 
-// Deletes every install mark of the main tree's users.
 void clearMarks() {
     for (const User& user : kUsers)
         RegDeleteKeyValueA(HKEY_CURRENT_USER, kHotSync,
@@ -77,7 +76,7 @@ std::string folder(const std::string& path) {
     return path;
 }
 
-// The names in a folder but "." and "..", in the file system's order.
+// A folder's entries, in the file system's order.
 std::vector<std::string> entriesOf(const std::string& path) {
     std::vector<std::string> names;
     WIN32_FIND_DATAA entry{};
@@ -137,9 +136,7 @@ protected:
     // script, like the Palm folder; no Palm Desktop keys.
     void SetUp() override {
         TearDown();
-        const std::string folder = testing::scratchPath("\u5199\u771F 1");
-        CreateDirectoryA(folder.c_str(), nullptr);
-        database_ = folder + "\\My Paint (2).pdb";
+        database_ = folder(testing::scratchPath("\u5199\u771F 1")) + "\\My Paint (2).pdb";
         fixtures::writeFileBytes(database_, fixtures::demoDatabase());
         ASSERT_NO_FATAL_FAILURE(start(database_));
     }
@@ -162,7 +159,7 @@ protected:
         const std::vector<std::string> entries =
             AppDriver::listBoxEntries(GetDlgItem(chooser, 1024));
         AppDriver::press(chooser, 1022);
-        EXPECT_TRUE(app_->noDialog(kChooser));
+        EXPECT_TRUE(app_->noDialog(kChooser) && app_->noDialog(kCaption, 0));
         return entries;
     }
     // Installs for the chooser's entry index; the message shown.
@@ -202,7 +199,6 @@ TEST_F(Install, ListsTheUsersOfTheFirstPalmFolderAndCancelsWithoutAMessage) {
     EXPECT_FALSE(app_->noDialog(kChooser));
     PostMessageA(chooser, WM_CLOSE, 0, 0);
     EXPECT_TRUE(app_->noDialog(kChooser));
-    EXPECT_EQ(entriesThenCancel(), names);
     EXPECT_TRUE(app_->noDialog(kCaption, 0));
     for (const User& user : kUsers)
         EXPECT_FALSE(fileExists(mainTree() + "\\" + user.folder + "\\Inbox\\" + kTarget));
