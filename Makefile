@@ -94,7 +94,7 @@ $(FUZZ)/build.ninja:
 fuzz: bootstrap $(FUZZ)/build.ninja
 	cmake --build $(FUZZ) -j $(JOBS)
 	$(FUZZ)/bin/make_corpus $(FUZZ)/seeds
-	for target in ReadBmp:bmp ReadPicture:picture Database:database Append:database RunLength:runlength; do \
+	for target in ReadPicture:picture Database:database Append:database RunLength:runlength; do \
 	  name=$${target%%:*}; seeds=$${target##*:}; mkdir -p $(FUZZ)/corpus/$$name; \
 	  $(FUZZ)/bin/Fuzz$$name -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=2048 -timeout=20 \
 	    -print_final_stats=1 -artifact_prefix=$(FUZZ)/findings- $(FUZZ)/corpus/$$name $(FUZZ)/seeds/$$seeds || exit 1; \
