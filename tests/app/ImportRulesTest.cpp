@@ -1,7 +1,7 @@
 // The window's decisions that need no window: the open dialog's selection
 // from a drive's root, the size boxes and their proportions, the settings
-// store's value paths and where Load starts. The preview's placement is pinned pixel by pixel by the
-// import dialog's window test.
+// store's value paths and where Load starts. The preview's placement is
+// pinned pixel by pixel by the import dialog's window test.
 #include <gtest/gtest.h>
 
 #include "app/Import.h"

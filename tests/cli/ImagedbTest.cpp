@@ -6,6 +6,7 @@
 #include "cli/Imagedb.h"
 #include "database/Catalogue.h"
 #include "interchange/Bmp.h"
+#include "tests/cli/ToolRun.h"
 #include "tests/database/DatabaseTestSupport.h"
 
 namespace ferrovel {
@@ -13,40 +14,10 @@ namespace {
 
 using fixtures::Bytes;
 using fixtures::readFileBytes;
+using testing::run;
 using testing::scratchPath;
+using testing::ToolRun;
 using Args = std::vector<std::string>;
-
-struct ToolRun {
-    int status = -1;
-    std::string out, err;
-};
-
-std::string readAll(std::FILE* file) {
-    std::string text;
-    std::rewind(file);
-    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
-    return text;
-}
-
-// Runs the tool in-process: input is what standard input holds, and a
-// failing output is a file open for reading only, which takes no write. The
-// streams are files of this process's scratch folder: the Windows C
-// library's tmpfile names collide between test processes running at once.
-ToolRun run(const Args& args, const std::string& input = "", bool failingOutput = false) {
-    const auto stream = [](const char* name, const char* mode) {
-        return std::fopen(scratchPath(name).c_str(), mode);
-    };
-    std::FILE* in = stream("run-in", "w+b");
-    std::FILE* err = stream("run-err", "w+b");
-    if (failingOutput) testing::writeScratchFile("run-read-only", {});
-    std::FILE* out = failingOutput ? stream("run-read-only", "rb") : stream("run-out", "w+b");
-    if (!in || !out || !err) return {};
-    std::fwrite(input.data(), 1, input.size(), in);
-    std::rewind(in);
-    ToolRun r{runImagedb(args, out, err, in), failingOutput ? "" : readAll(out), readAll(err)};
-    for (std::FILE* file : {in, out, err}) std::fclose(file);
-    return r;
-}
 
 // A command line split at blanks; DB, OUT, IN and EMPTY stand for the given files.
 Args words(const std::string& line, const std::string& db = "", const std::string& out = "",

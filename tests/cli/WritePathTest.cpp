@@ -13,6 +13,7 @@
 #include "cli/Imagedb.h"
 #include "database/Catalogue.h"
 #include "database/WorkFile.h"
+#include "tests/cli/ToolRun.h"
 #include "tests/database/DatabaseTestSupport.h"
 #include "tests/fixtures/DemoDatabase.h"
 
@@ -32,20 +33,7 @@ namespace {
 namespace fs = std::filesystem;
 using fixtures::Bytes;
 using fixtures::readFileBytes;
-
-// Runs the tool in-process; its exit status, and what it printed where asked.
-int imagedb(const std::vector<std::string>& args, std::string* out = nullptr,
-            std::string* err = nullptr) {
-    std::FILE* outFile = std::tmpfile();
-    std::FILE* errFile = std::tmpfile();
-    const int status = runImagedb(args, outFile, errFile);
-    for (const auto& [file, text] : {std::pair{outFile, out}, std::pair{errFile, err}}) {
-        std::rewind(file);
-        for (int c; text && (c = std::fgetc(file)) != EOF;) *text += static_cast<char>(c);
-        std::fclose(file);
-    }
-    return status;
-}
+using testing::run;
 
 std::string demoCopy(const std::string& name) {
     const std::string path = testing::writeScratchFile(name, fixtures::demoDatabase());
@@ -69,7 +57,7 @@ TEST(WritePath, AFileNamedLikeTheWorkFileSurvivesEveryRead) {
                                                  {"info", database},
                                                  {"export", database, out, "--all", "numbered"},
                                                  {"info", missing}}) {
-        imagedb(args);
+        run(args);
         EXPECT_EQ(readFileBytes(work), unrelated) << args[0];
         EXPECT_FALSE(fs::exists(missing)) << args[0] << " put a database in place";
         EXPECT_TRUE(fs::exists(workFilePath(missing))) << args[0];
@@ -108,7 +96,7 @@ using Child = pid_t;
 
 Child startImagedb(const std::vector<std::string>& args) {
     const pid_t child = fork();
-    if (child == 0) _exit(imagedb(args));
+    if (child == 0) _exit(runImagedb(args, std::fopen("/dev/null", "w"), stderr));
     return child;
 }
 
@@ -136,9 +124,9 @@ TEST(WritePath, ReadersBesideAnImportSeeTheOldOrTheNewDatabaseWhole) {
     std::set<std::string> infos;
     while (stillRunning(writer)) {
         seen.insert(readFileBytes(database));
-        std::string out;
-        EXPECT_EQ(imagedb({"info", database}, &out), kExitOk);
-        infos.insert(out.substr(out.find("Images:")));
+        const testing::ToolRun info = run({"info", database});
+        EXPECT_EQ(info.status, kExitOk);
+        infos.insert(info.out.substr(info.out.find("Images:")));
     }
     EXPECT_EQ(exitStatusOf(writer), 0);
     const Bytes now = readFileBytes(database);
@@ -174,7 +162,7 @@ TEST(WritePath, LinksAndPermissionsSurviveAnImport) {
     ASSERT_EQ(chmod(real.c_str(), 0600), 0);
     fs::create_symlink("real.pdb", link);
     const std::string picture = testing::gradientBitmap("linked.bmp", 40, 40);
-    ASSERT_EQ(imagedb({"import", link, picture}), kExitOk);
+    ASSERT_EQ(run({"import", link, picture}).status, kExitOk);
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(imageCount(real), 7);
     struct stat status {};
@@ -187,7 +175,7 @@ TEST(WritePath, LinksAndPermissionsSurviveAnImport) {
     const std::string second = folder + "second.pdb";
     fs::create_hard_link(real, second);
     const Bytes before = readFileBytes(second);
-    ASSERT_EQ(imagedb({"import", real, picture}), kExitOk);
+    ASSERT_EQ(run({"import", real, picture}).status, kExitOk);
     EXPECT_EQ(imageCount(real), 8);
     EXPECT_EQ(readFileBytes(second), before);
 }
@@ -213,9 +201,9 @@ protected:
     // Imports the picture; the tool must fail with the message and leave the
     // database as it was, without a work file.
     void expectRefused(const std::vector<std::string>& import, const std::string& message) {
-        std::string err;
-        EXPECT_EQ(imagedb(import, nullptr, &err), kExitFailed);
-        EXPECT_NE(err.find(message), std::string::npos) << err;
+        const testing::ToolRun r = run(import);
+        EXPECT_EQ(r.status, kExitFailed);
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
         EXPECT_EQ(readFileBytes(database_), fixtures::demoDatabase()) << "the database changed";
         EXPECT_FALSE(fs::exists(workFilePath(database_))) << "a work file was left behind";
     }
@@ -238,11 +226,10 @@ TEST(WritePath, AWorkFileThatCannotBeRemovedStopsTheAppendBeforeAnythingIsWritte
     const std::string database = demoCopy("stuck.pdb");
     // A folder in the work file's place: neither deleted nor replaced by a rename.
     fs::create_directories(workFilePath(database) + "/inside");
-    std::string err;
-    EXPECT_EQ(
-        imagedb({"import", database, testing::gradientBitmap("stuck.bmp", 40, 40)}, nullptr, &err),
-        kExitFailed);
-    EXPECT_NE(err.find("Could not open temporary work file."), std::string::npos) << err;
+    const testing::ToolRun r =
+        run({"import", database, testing::gradientBitmap("stuck.bmp", 40, 40)});
+    EXPECT_EQ(r.status, kExitFailed);
+    EXPECT_NE(r.err.find("Could not open temporary work file."), std::string::npos) << r.err;
     EXPECT_EQ(readFileBytes(database), fixtures::demoDatabase());
     fs::remove_all(workFilePath(database));
 }

@@ -1,0 +1,46 @@
+// The tool run in-process, as its tests and the write path's tests run it.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/Imagedb.h"
+#include "tests/TestSupport.h"
+
+namespace ferrovel::testing {
+
+struct ToolRun {
+    int status = -1;
+    std::string out, err;
+};
+
+inline std::string readAll(std::FILE* file) {
+    std::string text;
+    std::rewind(file);
+    for (int c; (c = std::fgetc(file)) != EOF;) text += static_cast<char>(c);
+    return text;
+}
+
+// Runs the tool in-process: input is what standard input holds, and a
+// failing output is a file open for reading only, which takes no write. The
+// streams are files of this process's scratch folder: the Windows C
+// library's tmpfile names collide between test processes running at once.
+inline ToolRun run(const std::vector<std::string>& args, const std::string& input = "",
+                   bool failingOutput = false) {
+    const auto stream = [](const char* name, const char* mode) {
+        return std::fopen(scratchPath(name).c_str(), mode);
+    };
+    std::FILE* in = stream("run-in", "w+b");
+    std::FILE* err = stream("run-err", "w+b");
+    if (failingOutput) testing::writeScratchFile("run-read-only", {});
+    std::FILE* out = failingOutput ? stream("run-read-only", "rb") : stream("run-out", "w+b");
+    if (!in || !out || !err) return {};
+    std::fwrite(input.data(), 1, input.size(), in);
+    std::rewind(in);
+    ToolRun r{runImagedb(args, out, err, in), failingOutput ? "" : readAll(out), readAll(err)};
+    for (std::FILE* file : {in, out, err}) std::fclose(file);
+    return r;
+}
+
+}  // namespace ferrovel::testing
