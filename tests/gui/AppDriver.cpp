@@ -156,15 +156,6 @@ std::string AppDriver::fileType(HWND dialog) {
                     static_cast<WPARAM>(SendMessageW(types, CB_GETCURSEL, 0, 0)));
 }
 
-void AppDriver::chooseFileType(HWND dialog, int index) {
-    HWND types = GetDlgItem(dialog, cmb1);
-    SendMessageW(types, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    for (WORD notification : {CBN_SELENDOK, CBN_SELCHANGE}) {
-        SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(cmb1, notification),
-                     reinterpret_cast<LPARAM>(types));
-    }
-}
-
 void AppDriver::typeFileName(HWND dialog, const std::string& text) {
     SendMessageA(fileNameField(dialog), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }

@@ -29,7 +29,6 @@ public:
 
     // Presses a button without waiting for what it opens.
     void press(int id) const;
-    // Presses a button of another window (a dialog) without waiting.
     static void press(HWND window, int id);
 
     // A visible top-level dialog of the program with this caption, waited for.
@@ -52,23 +51,20 @@ public:
     int listSelection() const;
     void selectListEntry(int index) const;  // as a click: selection change notified
 
-    // Types text into a file dialog's file field, classic or Explorer style.
+    // File dialogs, classic or Explorer style: the file field typed into,
+    // answered (typed and OK pressed) or read.
     static void typeFileName(HWND dialog, const std::string& text);
-    // Answers a file dialog: types the path into its file field and presses OK.
     static bool answerFileDialog(HWND dialog, const std::string& path);
     static std::string fileDialogField(HWND dialog);
-    // A file dialog's selected file type, and a choice of another as a user makes it.
+    // A file dialog's selected file type.
     static std::string fileType(HWND dialog);
-    static void chooseFileType(HWND dialog, int index);
 
     // A rectangle a control of the program writes to the address a message
     // gives, such as TBM_GETTHUMBRECT: the address lies in the program.
     RECT askRect(HWND control, UINT message) const;
 
-    // Closes the main window and returns the program's exit code.
     DWORD close();
 
-    // Waits until pred() holds or the timeout passes.
     template <typename Pred>
     static bool waitUntil(Pred pred, int timeoutMs = 5000) {
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
@@ -88,7 +84,6 @@ private:
 // The screen's pixels of a rectangle in screen coordinates, 0x00RRGGBB each.
 std::vector<std::uint32_t> capturePixels(const RECT& screenRect);
 
-// A child control's rectangle in screen coordinates.
 RECT screenRectOf(HWND window, int id);
 
 // True when anything, a file or a folder, is at the path.

@@ -262,7 +262,6 @@ TEST(Window, ShowsTheDatabaseAndExportsNumberedNamedAndTheSelectedImage) {
     app.selectListEntry(5);
     EXPECT_EQ(app.text(1013).substr(0, 34), "Image Size: 160 x 160 x 2 layers\r\n");
 
-    // The preview's pixels on screen against the image fitted by rule.
     const RECT preview = previewOnScreen(app);
     const int width = preview.right - preview.left, height = preview.bottom - preview.top;
     for (int index : {4, 5, 0}) {
@@ -294,7 +293,10 @@ TEST(Window, ShowsTheDatabaseAndExportsNumberedNamedAndTheSelectedImage) {
     EXPECT_EQ(fixtures::readFileBytes(folder + "pics004.bmp").size(), 54u + 320 * 3 * 200);
     // PNG where the chosen file type or the typed ending says so: the same pixels.
     HWND types = saveDialog(3, numbered);
-    AppDriver::chooseFileType(types, 1);
+    SendMessageW(GetDlgItem(types, cmb1), CB_SETCURSEL, 1, 0);  // as a user chooses it
+    for (WORD notification : {CBN_SELENDOK, CBN_SELCHANGE})
+        SendMessageW(types, WM_COMMAND, MAKEWPARAM(cmb1, notification),
+                     reinterpret_cast<LPARAM>(GetDlgItem(types, cmb1)));
     EXPECT_EQ(AppDriver::fileType(types), "PNG Images (*.png)");
     ASSERT_TRUE(AppDriver::answerFileDialog(types, folder + "pics"));
     ASSERT_TRUE(AppDriver::waitUntil([&] { return fileExists(folder + "pics005.png"); }));

@@ -186,8 +186,7 @@ TEST(ImportDialog, BatchesOfAnyFileNamesImportAllAndCancel) {
     cut.resize(cut.size() / 2);
     fixtures::writeFileBytes(folder + "cut.png", cut);
     ASSERT_TRUE(CopyFileA(FERROVEL_TEST_PICTURES "/jpeg-baseline.jpg",
-                          (folder + "camera.jpg").c_str(),
-                          FALSE));  // made at build time
+                          (folder + "camera.jpg").c_str(), FALSE));
     storeSettings(4, 1, 1);
     AppDriver app("\"" + database + "\"");
     ASSERT_TRUE(app.started());

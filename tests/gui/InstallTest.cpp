@@ -90,7 +90,6 @@ std::vector<std::string> entriesOf(const std::string& path) {
     return names;
 }
 
-// The folders of palm that hold the subfolder, in the file system's order.
 std::vector<std::string> userFolders(const std::string& palm, const std::string& subfolder) {
     std::vector<std::string> folders;
     for (const std::string& name : entriesOf(palm))
