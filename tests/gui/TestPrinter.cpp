@@ -28,12 +28,6 @@ std::string printerDescription(const std::string& resolution) {
     return description;
 }
 
-void mapPort(const std::string& port, const std::string& jobPath) {
-    const std::string target = unixPath(jobPath);
-    RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\Printing\\Spooler", port.c_str(), REG_SZ,
-                    target.c_str(), static_cast<DWORD>(target.size() + 1));
-}
-
 // Makes the printer's default page setting use its resolution, which may
 // differ across and down ("600x300dpi").
 bool setDefaultResolution(const TestPrinter& printer) {
@@ -78,7 +72,9 @@ std::string unixPath(const std::string& windowsPath) {
 }
 
 bool installTestPrinter(const TestPrinter& printer) {
-    mapPort(printer.port, printer.jobPath);
+    const std::string target = unixPath(printer.jobPath);
+    RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\Wine\\Printing\\Spooler", printer.port.c_str(),
+                    REG_SZ, target.c_str(), static_cast<DWORD>(target.size() + 1));
     if (HANDLE existing = nullptr;
         OpenPrinterA(const_cast<char*>(printer.name.c_str()), &existing, nullptr)) {
         ClosePrinter(existing);
