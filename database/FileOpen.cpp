@@ -31,17 +31,7 @@ std::FILE* openForReading(const std::wstring& path) {
         HANDLE file = CreateFileW(path.c_str(), GENERIC_READ,
                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                   OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE) {
-            const int descriptor =
-                _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_BINARY | _O_RDONLY);
-            if (descriptor < 0) {
-                CloseHandle(file);
-                return nullptr;
-            }
-            std::FILE* stream = _fdopen(descriptor, "rb");
-            if (!stream) _close(descriptor);
-            return stream;
-        }
+        if (file != INVALID_HANDLE_VALUE) return streamOverHandle(file, false);
         if (GetLastError() != ERROR_SHARING_VIOLATION || attempt >= kOpenAttempts) {
             return nullptr;
         }
@@ -50,6 +40,18 @@ std::FILE* openForReading(const std::wstring& path) {
 }
 
 }  // namespace
+
+std::FILE* streamOverHandle(void* handle, bool forWriting) {
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle),
+                                           _O_BINARY | (forWriting ? _O_WRONLY : _O_RDONLY));
+    if (descriptor < 0) {
+        CloseHandle(handle);
+        return nullptr;
+    }
+    std::FILE* stream = _fdopen(descriptor, forWriting ? "wb" : "rb");
+    if (!stream) _close(descriptor);
+    return stream;
+}
 #endif
 
 std::FILE* openFile(const std::string& path, const char* mode) {

@@ -13,4 +13,10 @@ namespace ferrovel {
 // does.
 std::FILE* openFile(const std::string& path, const char* mode);
 
+#ifdef _WIN32
+// A C stream over an open Windows file handle (a HANDLE), which it then
+// owns; on failure the handle is closed and the result is null.
+std::FILE* streamOverHandle(void* handle, bool forWriting);
+#endif
+
 }  // namespace ferrovel

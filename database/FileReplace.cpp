@@ -2,8 +2,7 @@
 
 #ifdef _WIN32
 #include <windows.h>
-// windows.h first: io.h and the rest rely on its types.
-#include <fcntl.h>
+// windows.h first: io.h relies on its types.
 #include <io.h>
 #else
 #include <fcntl.h>
@@ -17,6 +16,7 @@
 
 #include <vector>
 
+#include "database/FileOpen.h"
 #include "database/TextEncoding.h"
 
 namespace ferrovel {
@@ -111,14 +111,7 @@ std::FILE* createNewFile(const std::string& path) {
     HANDLE file = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                               CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return nullptr;
-    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_BINARY | _O_WRONLY);
-    if (descriptor < 0) {
-        CloseHandle(file);
-        return nullptr;
-    }
-    std::FILE* stream = _fdopen(descriptor, "wb");
-    if (!stream) _close(descriptor);
-    return stream;
+    return streamOverHandle(file, true);
 }
 
 bool copyPermissions(std::FILE*, const std::string&) {
