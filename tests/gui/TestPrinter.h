@@ -1,44 +1,19 @@
-// Printers for the tests: Wine PostScript printers installed in the test
-// prefix, each with its own resolution, whose port writes the job to a file,
-// and the rendering of such a job into pixels with Ghostscript.
+// The test prefix's printer: a Wine PostScript printer whose port pipes each
+// job into Ghostscript, so that a printed page arrives as a picture file.
 #pragma once
 
-#include <windows.h>
-
-#include <cstdint>
 #include <string>
-#include <vector>
 
 namespace ferrovel::gui {
 
-struct TestPrinter {
-    std::string name;
-    std::string resolution;  // as the printer description states it: "300dpi", "600x300dpi"
-    std::string port;        // "LPT1:" ...
-    std::string jobPath;     // Windows path the port writes each job to
-};
+// 600 x 300 dots an inch: a mix-up of the two directions shows on the page.
+constexpr int kPrinterDpiX = 600, kPrinterDpiY = 300;
 
-// Installs the printer when it is missing and maps its port to jobPath.
-bool installTestPrinter(const TestPrinter& printer);
+// Installs the printer when it is missing, makes it the default and has each
+// page it prints rendered to the PPM file at pagePath.
+bool installTestPrinter(const std::string& pagePath);
 
 // The Unix name of a Windows path, as Wine maps it.
 std::string unixPath(const std::string& windowsPath);
-
-struct PrinterGeometry {
-    int dpiX = 0, dpiY = 0;
-    int offsetX = 0, offsetY = 0;  // printable area's origin on the paper
-};
-
-PrinterGeometry printerGeometry(const std::string& name);
-
-// A page rendered at the printer's resolution: 0x00RRGGBB pixels, top row first.
-struct RenderedPage {
-    int width = 0, height = 0;
-    std::vector<std::uint32_t> pixels;
-    std::uint32_t at(int x, int y) const { return pixels[static_cast<std::size_t>(y * width + x)]; }
-};
-
-// Renders the PostScript job at jobPath with Ghostscript; empty on failure.
-RenderedPage renderJob(const std::string& jobPath, const PrinterGeometry& geometry);
 
 }  // namespace ferrovel::gui
