@@ -6,11 +6,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include "database/TextEncoding.h"
 #include "tests/TestSupport.h"
 #include "tests/fixtures/DatabaseBuilder.h"
 #include "tests/fixtures/DemoDatabase.h"
@@ -19,6 +19,8 @@
 
 namespace ferrovel::gui {
 namespace {
+
+using namespace std::string_literals;
 
 constexpr const char* kChooser = "Install Database to Handheld";
 constexpr const char* kCaption = "Install Database";
@@ -31,17 +33,17 @@ constexpr const char* kFirstPath = "Software\\U.S. Robotics\\Pilot Desktop\\Core
 constexpr const char* kHotSync = "Software\\U.S. Robotics\\Pilot Desktop\\HotSync Manager";
 constexpr const char* kTarget = "My_Paint__2_.pdb";  // of the database "My Paint (2).pdb"
 
-// The users of the main tree in the order of its "users.dat", whose first
-// "Carol" is carol2.
-struct User {
-    const char* folder;
-    const char* name;
-    int number;
-};
-constexpr User kUsers[] = {{"carol2", "Carol", 22},
-                           {"alice", "Alice Smith", 7},
-                           {"carol1", "Carol", 21},
-                           {"zoe", "Zo\u00EB", 1000}};
+// The main tree's "users.dat": each user's number, four bytes low first, then
+// name and folder, each after its length; names in the handheld's character
+// set. The first "Carol" is carol2.
+const std::string kUserList =
+    "\x10\0\xFF\x7F"
+    "\x16\0\0\0\5Carol\6carol2"
+    "\7\0\0\0\13Alice Smith\5alice"
+    "\x15\0\0\0\5Carol\6carol1"
+    "\xE8\3\0\0\3Zo\xEB\3zoe"s;
+const std::map<std::string, std::string> kNames = {
+    {"carol2", "Carol"}, {"alice", "Alice Smith"}, {"carol1", "Carol"}, {"zoe", "Zo\u00EB"}};
 
 void setText(const std::string& key, const char* name, const char* text) {
     RegSetKeyValueA(HKEY_CURRENT_USER, key.c_str(), name, REG_SZ, text,
@@ -55,75 +57,59 @@ void setConduit(int number, const char* module, const char* directory) {
     if (directory) setText(key, "Directory", directory);
 }
 
-// A user number's install mark, or -1 when there is no REG_DWORD of its name.
-long installMark(int number) {
-    DWORD value = 0, size = sizeof value;
-    const std::string name = "Install" + std::to_string(number);
-    return RegGetValueA(HKEY_CURRENT_USER, kHotSync, name.c_str(), RRF_RT_REG_DWORD, nullptr,
-                        &value, &size) == ERROR_SUCCESS
-               ? static_cast<long>(value)
-               : -1;
+// HotSync Manager's values, "name=number " each (-1 when not a DWORD), taken away.
+std::string takeMarks() {
+    std::string marks;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kHotSync, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return marks;
+    char name[256];
+    DWORD type = 0, value = 0, nameSize = sizeof name, size = sizeof value;
+    while (RegEnumValueA(key, 0, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(&value),
+                         &size) == ERROR_SUCCESS) {
+        marks += std::string(name) + "=" +
+                 std::to_string(type == REG_DWORD ? static_cast<long>(value) : -1L) + " ";
+        RegDeleteValueA(key, name);
+        nameSize = sizeof name, size = sizeof value;
+    }
+    RegCloseKey(key);
+    return marks;
 }
 
-void clearMarks() {
-    for (const User& user : kUsers)
-        RegDeleteKeyValueA(HKEY_CURRENT_USER, kHotSync,
-                           ("Install" + std::to_string(user.number)).c_str());
-}
-
+// Makes the folder, and those above it that are missing.
 std::string folder(const std::string& path) {
+    for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
+        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
     CreateDirectoryA(path.c_str(), nullptr);
     return path;
 }
 
-// A folder's entries, in the file system's order.
-std::vector<std::string> entriesOf(const std::string& path) {
+// A folder's entries that have the subfolder (all, without one), in the file system's order.
+std::vector<std::string> entriesOf(const std::string& path, const std::string& subfolder = "") {
     std::vector<std::string> names;
     WIN32_FIND_DATAA entry{};
     HANDLE find = FindFirstFileA((path + "\\*").c_str(), &entry);
-    while (find != INVALID_HANDLE_VALUE) {
-        if (std::strcmp(entry.cFileName, ".") != 0 && std::strcmp(entry.cFileName, "..") != 0)
-            names.push_back(entry.cFileName);
-        if (!FindNextFileA(find, &entry)) break;
+    for (bool more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &entry)) {
+        const std::string name = entry.cFileName;
+        if (name != "." && name != ".." &&
+            (subfolder.empty() || fileExists(path + "\\" + name + "\\" + subfolder)))
+            names.push_back(name);
     }
     FindClose(find);
     return names;
-}
-
-std::vector<std::string> userFolders(const std::string& palm, const std::string& subfolder) {
-    std::vector<std::string> folders;
-    for (const std::string& name : entriesOf(palm))
-        if (fileExists(palm + "\\" + name + "\\" + subfolder)) folders.push_back(name);
-    return folders;
-}
-
-const User& userOf(const std::string& name) {
-    return *std::find_if(std::begin(kUsers), std::end(kUsers), [&](const User& u) {
-        return name == u.folder || name == u.name;  // by folder, or the first of a name
-    });
 }
 
 // The users above with an "Inbox", and folders not listed with it: one with
 // "Install", one with "Wrong", an empty one; and a file.
 const std::string& mainTree() {
     static const std::string palm = [] {
-        const std::string path = folder(testing::scratchPath("palm \u5199\u771F"));
-        std::vector<std::uint8_t> list = {0x10, 0x00, 0xFF, 0x7F};
-        for (const User& user : kUsers) {
-            folder(folder(path + "\\" + user.folder) + "\\Inbox");
-            for (int shift = 0; shift < 32; shift += 8)
-                list.push_back(static_cast<std::uint8_t>(user.number >> shift));
-            // Names in the handheld's character set: "Zo\xEB".
-            for (const std::string& text : {utf8ToHandheld(user.name), std::string(user.folder)}) {
-                list.push_back(static_cast<std::uint8_t>(text.size()));
-                list.insert(list.end(), text.begin(), text.end());
-            }
-        }
-        testing::writeScratchFile("palm \u5199\u771F\\users.dat", list);
-        folder(folder(path + "\\plain") + "\\Install");
-        folder(folder(path + "\\wrong") + "\\Wrong");
-        folder(path + "\\empty");
-        testing::writeScratchFile("palm \u5199\u771F\\notes", {1, 2, 3});
+        const std::string path = testing::scratchPath("palm \u5199\u771F");
+        for (const char* sub : {"carol2\\Inbox", "alice\\Inbox", "carol1\\Inbox", "zoe\\Inbox",
+                                "plain\\Install", "wrong\\Wrong", "empty"})
+            folder(path + "\\" + sub);
+        fixtures::writeFileBytes(path + "\\users.dat",
+                                 fixtures::Bytes(kUserList.begin(), kUserList.end()));
+        fixtures::writeFileBytes(path + "\\notes", {1, 2, 3});
         return path;
     }();
     return palm;
@@ -155,8 +141,7 @@ protected:
     // Shows the chooser's entries and ends it with Cancel.
     std::vector<std::string> entriesThenCancel() {
         HWND chooser = openChooser();
-        const std::vector<std::string> entries =
-            AppDriver::listBoxEntries(GetDlgItem(chooser, 1024));
+        const auto entries = AppDriver::listBoxEntries(GetDlgItem(chooser, 1024));
         AppDriver::press(chooser, 1022);
         EXPECT_TRUE(app_->noDialog(kChooser) && app_->noDialog(kCaption, 0));
         return entries;
@@ -181,14 +166,13 @@ TEST_F(Install, ListsTheUsersOfTheFirstPalmFolderAndCancelsWithoutAMessage) {
               "Please use the PalmOS install tool instead to install this image database.");
 
     const std::string many = folder(testing::scratchPath("palm-many"));
-    for (int i = 0; i < 55; ++i) folder(folder(many + "\\u" + std::to_string(i)) + "\\Install");
+    for (int i = 0; i < 55; ++i) folder(many + "\\u" + std::to_string(i) + "\\Install");
     setText("Software\\3Com\\Palm Desktop\\Core", "Path", many.c_str());
     setText(kFirstPath, "Path", mainTree().c_str());
     setConduit(1, "Inscn.dll", "Wrong");  // not the install conduit: case matters
     setConduit(2, "inscn20.dll", "Inbox");
     std::vector<std::string> names;
-    for (const std::string& user : userFolders(mainTree(), "Inbox"))
-        names.push_back(userOf(user).name);
+    for (const std::string& user : entriesOf(mainTree(), "Inbox")) names.push_back(kNames.at(user));
     ASSERT_EQ(names.size(), 4u);
     HWND chooser = openChooser();
     EXPECT_EQ(AppDriver::listBoxEntries(GetDlgItem(chooser, 1024)), names);  // "Carol" twice
@@ -197,10 +181,9 @@ TEST_F(Install, ListsTheUsersOfTheFirstPalmFolderAndCancelsWithoutAMessage) {
     PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);  // Escape is ignored
     EXPECT_FALSE(app_->noDialog(kChooser));
     PostMessageA(chooser, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(app_->noDialog(kChooser));
-    EXPECT_TRUE(app_->noDialog(kCaption, 0));
-    for (const User& user : kUsers)
-        EXPECT_FALSE(fileExists(mainTree() + "\\" + user.folder + "\\Inbox\\" + kTarget));
+    EXPECT_TRUE(app_->noDialog(kChooser) && app_->noDialog(kCaption, 0));
+    for (const auto& [user, name] : kNames)
+        EXPECT_FALSE(fileExists(mainTree() + "\\" + user + "\\Inbox\\" + kTarget));
 
     // A conduit without a directory is ignored too: the subfolder is "Install".
     setConduit(1, "inscn1.dll", nullptr);
@@ -210,7 +193,7 @@ TEST_F(Install, ListsTheUsersOfTheFirstPalmFolderAndCancelsWithoutAMessage) {
     // Without the first key the second: 55 users and no user list, the first
     // 50 found are listed, named by their folders.
     RegDeleteTreeA(HKEY_CURRENT_USER, kFirstPath);
-    std::vector<std::string> first50 = userFolders(many, "Install");
+    std::vector<std::string> first50 = entriesOf(many, "Install");
     first50.resize(50);
     EXPECT_EQ(entriesThenCancel(), first50);
     EXPECT_EQ(installFor(49), kInstalled);
@@ -224,59 +207,52 @@ TEST_F(Install, ListsTheUsersOfTheFirstPalmFolderAndCancelsWithoutAMessage) {
 TEST_F(Install, CopiesToTheChosenUsersFolderAndNeverDestroysWhatLiesThere) {
     setText(kFirstPath, "Path", mainTree().c_str());
     setConduit(1, "inscn20.dll", "Inbox");
-    const std::vector<std::string> folders = userFolders(mainTree(), "Inbox");
-    ASSERT_EQ(folders.size(), 4u);
-    const auto target = [&](const std::string& user) {
-        return mainTree() + "\\" + user + "\\Inbox\\" + kTarget;
+    const std::vector<std::string> folders = entriesOf(mainTree(), "Inbox");
+    const auto indexOf = [&](const std::string& name) {
+        return static_cast<std::size_t>(std::find(folders.begin(), folders.end(), name) -
+                                        folders.begin());
     };
+    const std::size_t laterCarol = std::max(indexOf("carol1"), indexOf("carol2"));
+    const std::string& firstCarol = folders[std::min(indexOf("carol1"), indexOf("carol2"))];
+    ASSERT_EQ(folders.size(), 4u);
     // Zoë, listed in the handheld's character set, and the later Carol: a
-    // name installs to the folder of its first user and marks the first
-    // number of that name in the list.
-    std::size_t laterCarol = 0, zoe = 0;
-    for (std::size_t i = 0; i < folders.size(); ++i) {
-        if (std::string(userOf(folders[i]).name) == "Carol") laterCarol = i;
-        if (folders[i] == "zoe") zoe = i;
-    }
-    for (std::size_t index : {zoe, laterCarol}) {
-        const std::string name = userOf(folders[index]).name;
-        const std::string firstOfName = *std::find_if(
-            folders.begin(), folders.end(), [&](const auto& f) { return userOf(f).name == name; });
-        clearMarks();
+    // name installs to the folder of its first user in the list and marks
+    // the first number of that name in the user file.
+    const struct {
+        std::size_t index;
+        std::string folder, marks;
+    } installs[] = {{indexOf("zoe"), "zoe", "Install1000=1 "},
+                    {laterCarol, firstCarol, "Install22=1 "}};
+    for (const auto& [index, user, marks] : installs) {
         EXPECT_EQ(installFor(index), kInstalled);
-        EXPECT_TRUE(fileExists(target(firstOfName))) << folders[index];
-        for (const User& user : kUsers)
-            EXPECT_EQ(installMark(user.number), user.number == userOf(name).number ? 1 : -1)
-                << folders[index] << " " << user.number;
+        EXPECT_TRUE(fileExists(mainTree() + "\\" + user + "\\Inbox\\" + kTarget)) << user;
+        EXPECT_EQ(takeMarks(), marks);
     }
 
-    // Alice's folder already holds a file of the target's name.
-    const std::size_t alice = static_cast<std::size_t>(
-        std::find(folders.begin(), folders.end(), "alice") - folders.begin());
-    ASSERT_LT(alice, folders.size());
+    // Alice's folder already holds a file of the target's name, which a
+    // failed install leaves as it was, alone, and Alice unmarked.
     const std::string inbox = mainTree() + "\\alice\\Inbox";
     const std::string installed = inbox + "\\" + kTarget;
     const fixtures::Bytes earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
-    const auto expectUntouched = [&](const char* why) {
-        EXPECT_EQ(fixtures::readFileBytes(installed), earlier) << why;
-        EXPECT_EQ(entriesOf(inbox), std::vector<std::string>{kTarget}) << why;
-        EXPECT_EQ(installMark(userOf("alice").number), -1) << why;
+    const auto expectOnly = [&](const fixtures::Bytes& bytes, const char* marks) {
+        EXPECT_EQ(fixtures::readFileBytes(installed), bytes);
+        EXPECT_EQ(entriesOf(inbox), std::vector<std::string>{kTarget});
+        EXPECT_EQ(takeMarks(), marks);
     };
-    clearMarks();
     fixtures::writeFileBytes(installed, earlier);
 
     // A reader that holds the destination: the copy is made but cannot take its place.
     HANDLE reader = CreateFileA(installed.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                 OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-    EXPECT_EQ(installFor(alice), kCopyFailed);
+    EXPECT_EQ(installFor(indexOf("alice")), kCopyFailed);
     CloseHandle(reader);
-    expectUntouched("held destination");
+    expectOnly(earlier, "");
 
     // The database moved away since it was loaded: nothing to copy.
-    const std::string away = database_ + ".away";
-    ASSERT_TRUE(MoveFileA(database_.c_str(), away.c_str()));
-    EXPECT_EQ(installFor(alice), kCopyFailed);
-    expectUntouched("database gone");
+    ASSERT_TRUE(MoveFileA(database_.c_str(), (database_ + ".away").c_str()));
+    EXPECT_EQ(installFor(indexOf("alice")), kCopyFailed);
+    expectOnly(earlier, "");
 
     // The installed copy under another spelling of its path: the same file,
     // kept byte for byte, and its user marked.
@@ -284,10 +260,8 @@ TEST_F(Install, CopiesToTheChosenUsersFolderAndNeverDestroysWhatLiesThere) {
     std::string spelling = inbox;
     CharUpperA(spelling.data());
     ASSERT_NO_FATAL_FAILURE(start(spelling + "\\my_paint__2_.pdb"));
-    EXPECT_EQ(installFor(alice), kInstalled);
-    EXPECT_EQ(fixtures::readFileBytes(installed), fixtures::demoDatabase());
-    EXPECT_EQ(entriesOf(inbox), std::vector<std::string>{kTarget});
-    EXPECT_EQ(installMark(userOf("alice").number), 1);
+    EXPECT_EQ(installFor(indexOf("alice")), kInstalled);
+    expectOnly(fixtures::demoDatabase(), "Install7=1 ");
 }
 
 }  // namespace
