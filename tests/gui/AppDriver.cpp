@@ -6,6 +6,8 @@
 
 #include "database/Catalogue.h"
 #include "interchange/PictureFile.h"
+#include "tests/TestSupport.h"
+#include "tests/fixtures/DemoDatabase.h"
 
 namespace ferrovel::gui {
 
@@ -25,15 +27,14 @@ HWND findDialog(DWORD processId, const std::string& caption) {
     return nullptr;
 }
 
-// The file name field of a common file dialog, classic or Explorer style.
+// The file name field of a common file dialog: classic, or the edit of the
+// Explorer style's combo box, which may hold another.
 HWND fileNameField(HWND dialog) {
-    if (HWND classic = GetDlgItem(dialog, 0x480)) return classic;
-    HWND comboEx = GetDlgItem(dialog, 0x47c);
-    HWND combo = comboEx ? FindWindowExA(comboEx, nullptr, "ComboBox", nullptr) : nullptr;
-    if (combo) {
-        if (HWND edit = FindWindowExA(combo, nullptr, "Edit", nullptr)) return edit;
-    }
-    return comboEx ? FindWindowExA(comboEx, nullptr, "Edit", nullptr) : nullptr;
+    if (HWND classic = GetDlgItem(dialog, edt1)) return classic;
+    HWND combo = GetDlgItem(dialog, cmb13);
+    if (!combo) return nullptr;
+    if (HWND inner = FindWindowExA(combo, nullptr, "ComboBox", nullptr)) combo = inner;
+    return FindWindowExA(combo, nullptr, "Edit", nullptr);
 }
 
 }  // namespace
@@ -78,10 +79,6 @@ AppDriver::~AppDriver() {
     if (job_) CloseHandle(job_);
 }
 
-void AppDriver::press(int id) const {
-    press(main_, id);
-}
-
 void AppDriver::press(HWND window, int id) {
     PostMessageA(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(window, id)));
@@ -108,14 +105,6 @@ std::string AppDriver::takeMessage(const std::string& caption) const {
     return message;
 }
 
-std::string AppDriver::text(int id) const {
-    return textOf(GetDlgItem(main_, id));
-}
-
-std::string AppDriver::title() const {
-    return textOf(main_);
-}
-
 std::string AppDriver::itemText(HWND control, UINT message, WPARAM index) {
     wchar_t wide[1024] = {};
     SendMessageW(control, message, index, reinterpret_cast<LPARAM>(wide));
@@ -131,19 +120,10 @@ std::vector<std::string> AppDriver::listBoxEntries(HWND list) {
     return entries;
 }
 
-std::vector<std::string> AppDriver::listEntries() const {
-    return listBoxEntries(GetDlgItem(main_, 1012));
-}
-
-int AppDriver::listSelection() const {
-    return static_cast<int>(SendMessageW(GetDlgItem(main_, 1012), LB_GETCURSEL, 0, 0));
-}
-
 void AppDriver::selectListEntry(int index) const {
-    HWND list = GetDlgItem(main_, 1012);
-    SendMessageW(list, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageW(list(), LB_SETCURSEL, static_cast<WPARAM>(index), 0);
     SendMessageW(main_, WM_COMMAND, MAKEWPARAM(1012, LBN_SELCHANGE),
-                 reinterpret_cast<LPARAM>(list));
+                 reinterpret_cast<LPARAM>(list()));
 }
 
 std::string AppDriver::fileDialogField(HWND dialog) {
@@ -186,8 +166,21 @@ DWORD AppDriver::close() {
     return code;
 }
 
-bool fileExists(const std::string& path) {
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+std::string demoDatabasePath() {
+    static const std::string path = testing::writeScratchFile("demo.pdb", fixtures::demoDatabase());
+    return path;
+}
+
+void setPalmDesktopFolder(bool firstKey, const std::string& folder) {
+    RegSetKeyValueA(HKEY_CURRENT_USER,
+                    firstKey ? "Software\\U.S. Robotics\\Pilot Desktop\\Core"
+                             : "Software\\3Com\\Palm Desktop\\Core",
+                    "Path", REG_SZ, folder.c_str(), static_cast<DWORD>(folder.size() + 1));
+}
+
+void deletePalmDesktopKeys() {
+    for (const char* key : {"Software\\U.S. Robotics", "Software\\3Com"})
+        RegDeleteTreeA(HKEY_CURRENT_USER, key);
 }
 
 RgbImage composedImage(const std::string& database, int index) {
@@ -228,22 +221,14 @@ std::vector<std::uint32_t> capturePixels(const RECT& r) {
     const int width = r.right - r.left, height = r.bottom - r.top;
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width) *
                                       static_cast<std::size_t>(height));
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HDC screen = GetDC(nullptr), memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
     HGDIOBJ old = SelectObject(memory, bitmap);
     BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-    GdiFlush();
-    const auto* source = static_cast<const std::uint32_t*>(bits);
-    for (std::size_t i = 0; i < pixels.size(); ++i) pixels[i] = source[i] & 0x00FFFFFF;
     SelectObject(memory, old);
+    BITMAPINFO info{{sizeof info.bmiHeader, width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0}, {}};
+    GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+    for (std::uint32_t& pixel : pixels) pixel &= 0x00FFFFFF;
     DeleteObject(bitmap);
     DeleteDC(memory);
     ReleaseDC(nullptr, screen);

@@ -28,7 +28,7 @@ public:
     bool started() const { return main_ != nullptr; }
 
     // Presses a button without waiting for what it opens.
-    void press(int id) const;
+    void press(int id) const { press(main_, id); }
     static void press(HWND window, int id);
 
     // A visible top-level dialog of the program with this caption, waited for.
@@ -45,10 +45,10 @@ public:
     // wide message: the ANSI one loses all but the first character across processes.
     static std::string itemText(HWND control, UINT message, WPARAM index);
     static std::vector<std::string> listBoxEntries(HWND list);
-    std::string text(int id) const;
-    std::string title() const;
-    std::vector<std::string> listEntries() const;
-    int listSelection() const;
+    std::string text(int id) const { return textOf(GetDlgItem(main_, id)); }
+    std::string title() const { return textOf(main_); }
+    std::vector<std::string> listEntries() const { return listBoxEntries(list()); }
+    int listSelection() const { return static_cast<int>(SendMessageW(list(), LB_GETCURSEL, 0, 0)); }
     void selectListEntry(int index) const;  // as a click: selection change notified
 
     // File dialogs, classic or Explorer style: the file field typed into,
@@ -76,6 +76,7 @@ public:
     }
 
 private:
+    HWND list() const { return GetDlgItem(main_, 1012); }
     PROCESS_INFORMATION process_{};
     HANDLE job_ = nullptr;
     HWND main_ = nullptr;
@@ -87,7 +88,17 @@ std::vector<std::uint32_t> capturePixels(const RECT& screenRect);
 RECT screenRectOf(HWND window, int id);
 
 // True when anything, a file or a folder, is at the path.
-bool fileExists(const std::string& path);
+inline bool fileExists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The demo database in the test's scratch folder, written on first use.
+std::string demoDatabasePath();
+
+// Palm Desktop's folder as the first (U.S. Robotics) or the second (3Com) of
+// its registry keys names it; and both keys removed, with all below them.
+void setPalmDesktopFolder(bool firstKey, const std::string& folder);
+void deletePalmDesktopKeys();
 
 // Image index of a database file, composed as the program composes it.
 RgbImage composedImage(const std::string& database, int index);

@@ -130,10 +130,7 @@ protected:
         ASSERT_TRUE(app_->started());
         ASSERT_TRUE(AppDriver::waitUntil([&] { return app_->listEntries().size() == 6; }));
     }
-    void TearDown() override {
-        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\U.S. Robotics");
-        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\3Com");
-    }
+    void TearDown() override { deletePalmDesktopKeys(); }
     HWND openChooser() {
         app_->press(1017);
         return app_->waitForDialog(kChooser);
@@ -167,8 +164,8 @@ TEST_F(Install, ListsTheUsersOfTheFirstPalmFolderAndCancelsWithoutAMessage) {
 
     const std::string many = folder(testing::scratchPath("palm-many"));
     for (int i = 0; i < 55; ++i) folder(many + "\\u" + std::to_string(i) + "\\Install");
-    setText("Software\\3Com\\Palm Desktop\\Core", "Path", many.c_str());
-    setText(kFirstPath, "Path", mainTree().c_str());
+    setPalmDesktopFolder(false, many);
+    setPalmDesktopFolder(true, mainTree());
     setConduit(1, "Inscn.dll", "Wrong");  // not the install conduit: case matters
     setConduit(2, "inscn20.dll", "Inbox");
     std::vector<std::string> names;
@@ -205,7 +202,7 @@ TEST_F(Install, ListsTheUsersOfTheFirstPalmFolderAndCancelsWithoutAMessage) {
 // copy of its own beside it; the installed copy itself, opened and installed
 // again, stays.
 TEST_F(Install, CopiesToTheChosenUsersFolderAndNeverDestroysWhatLiesThere) {
-    setText(kFirstPath, "Path", mainTree().c_str());
+    setPalmDesktopFolder(true, mainTree());
     setConduit(1, "inscn20.dll", "Inbox");
     const std::vector<std::string> folders = entriesOf(mainTree(), "Inbox");
     const auto indexOf = [&](const std::string& name) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "tests/TestSupport.h"
-#include "tests/fixtures/DemoDatabase.h"
 #include "tests/gui/AppDriver.h"
 #include "tests/gui/Screenshot.h"
 #include "tests/gui/TestPrinter.h"
@@ -22,12 +21,6 @@ const std::string& pagePath() {
         GetTempPathA(MAX_PATH, temp);
         return std::string(temp) + "ferrovel-printed-page.ppm";
     }();
-    return path;
-}
-
-std::string demoPath() {
-    static const std::string path =
-        testing::writeScratchFile("print-demo.pdb", fixtures::demoDatabase());
     return path;
 }
 
@@ -51,7 +44,7 @@ int correctRows(int index, int& wrong) {
         return -1;
     const RgbImage page{static_cast<std::int16_t>(ppm.width), static_cast<std::int16_t>(ppm.height),
                         std::move(ppm.rgb)};
-    const RgbImage image = composedImage(demoPath(), index);
+    const RgbImage image = composedImage(demoDatabasePath(), index);
     const int printWidth = image.width * kPrinterDpiX / 75,
               printHeight = image.height * kPrinterDpiY / 75;
     wrong = 0;
@@ -79,7 +72,7 @@ protected:
 
 TEST_F(Printing, PrintsTheImageTopLeftAtSeventyFivePixelsAnInchUnlessDismissed) {
     constexpr int kPalette = 3;  // the demo's 8-bit image: many colours, 160 x 160
-    AppDriver app("\"" + demoPath() + "\"");
+    AppDriver app("\"" + demoDatabasePath() + "\"");
     HWND dialog = startPrint(app, kPalette);
     ASSERT_NE(dialog, nullptr);
     // Dismissing the print dialog changes nothing and prints nothing.
@@ -100,7 +93,7 @@ TEST_F(Printing, PrintsTheImageTopLeftAtSeventyFivePixelsAnInchUnlessDismissed) 
 }
 
 TEST_F(Printing, CancelStopsBetweenLinesAndStillEndsThePage) {
-    AppDriver app("\"" + demoPath() + "\"");
+    AppDriver app("\"" + demoDatabasePath() + "\"");
     HWND dialog = startPrint(app, 4);  // the 320 x 200 sunset: 2560 x 800 printer pixels
     ASSERT_NE(dialog, nullptr);
     AppDriver::press(dialog, IDOK);

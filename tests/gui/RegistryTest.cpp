@@ -5,6 +5,7 @@
 #include "platform/Registry.h"
 
 #include "install/PalmDesktop.h"
+#include "tests/gui/AppDriver.h"
 
 #include <gtest/gtest.h>
 
@@ -25,10 +26,9 @@ TEST(RegistryStore, AValueLargerThanTheBufferFailsTheReadAndThePalmPathIsReadWho
     RegDeleteTreeA(HKEY_CURRENT_USER, root.c_str());
     // The Palm Desktop folder's value is read with all of its 512 bytes.
     const std::string folder(511, 'p');
-    RegSetKeyValueA(HKEY_CURRENT_USER, "Software\\U.S. Robotics\\Pilot Desktop\\Core", "Path",
-                    REG_SZ, folder.c_str(), 512);
+    gui::setPalmDesktopFolder(true, folder);
     EXPECT_EQ(palmDesktopFolder(), folder);
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\U.S. Robotics");
+    gui::deletePalmDesktopKeys();
 }
 
 }  // namespace
