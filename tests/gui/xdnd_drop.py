@@ -1,14 +1,11 @@
 #!/usr/bin/python3
-"""Drops files, or a PNG picture without a file, on the X window at a screen
-point, as a drag-and-drop source does (XDND version 5). Exits 0 once the
-target has finished the drop, 1 when it refused it, 2 on a timeout.
+"""Drops files (a text/uri-list) or a PNG without a file (image/png, as a
+browser gives it) on the X window at a screen point, as an XDND 5 source:
 
-usage: xdnd_drop.py STATUS X Y --files PATH...   (a text/uri-list)
-       xdnd_drop.py STATUS X Y --png PATH        (image/png, as a browser gives it)
+    xdnd_drop.py STATUS X Y --files PATH...  |  --png PATH
 
-The exit status is also written to the file STATUS, once the drop is over,
-for a caller that cannot wait for this process.
-"""
+Writes the outcome to the file STATUS for a caller that cannot wait for this
+process: 0 once the target finished the drop, 1 refused, 2 timed out."""
 import os
 import sys
 import time
@@ -17,109 +14,80 @@ import urllib.parse
 from Xlib import X, Xatom, display, protocol
 from Xlib.support import unix_connect
 
-_connect_unix = unix_connect._get_unix_socket
+# Reach the server by its abstract socket first, as xcb and so Wine do: where
+# servers of one display number share a network namespace but not /tmp, the
+# socket file may be another server's.
+_unix_socket = unix_connect._get_unix_socket
 
 
 def _abstract_first(address):
-    """Reaches the server as xcb, and so Wine, does: by the abstract socket
-    first. Where servers of the same display number share one network
-    namespace but not /tmp, the socket file may belong to another one."""
-    if not address.startswith("\0"):
-        try:
-            return _connect_unix("\0" + address)
-        except OSError:
-            pass
-    return _connect_unix(address)
+    try:
+        return _unix_socket("\0" + address.lstrip("\0"))
+    except OSError:
+        return _unix_socket(address)
 
 
 unix_connect._get_unix_socket = _abstract_first
 
 
-def deepest_aware(disp, root, x, y):
-    """The innermost window under the point that says it takes XDND."""
-    aware, window, found = disp.intern_atom("XdndAware"), root, None
-    while True:
-        child = window.translate_coords(root, x, y).child
-        if not child:
-            return found
-        if child.get_full_property(aware, Xatom.ATOM):
-            found = child
-        window = child
-
-
-def send(disp, target, source, name, data):
-    event = protocol.event.ClientMessage(
-        window=target, client_type=disp.intern_atom(name),
-        data=(32, [source.id] + data + [0] * (4 - len(data))))
-    target.send_event(event)
-    disp.flush()
-
-
-def answer(disp, request, mime, payload):
-    """Gives the selection's bytes to a target that asks for them."""
-    prop = request.property if request.target == mime else X.NONE
-    if prop != X.NONE:
-        request.requestor.change_property(prop, mime, 8, payload)
-    notify = protocol.event.SelectionNotify(
-        time=request.time, requestor=request.requestor, selection=request.selection,
-        target=request.target, property=prop)
-    request.requestor.send_event(notify)
-    disp.flush()
-
-
-def main():
-    x, y, mode, paths = int(sys.argv[2]), int(sys.argv[3]), sys.argv[4], sys.argv[5:]
-    if mode == "--files":
-        # Separated by CRLF, as the format's definition asks.
-        mime_name = "text/uri-list"
+def drop(x, y, mode, paths):
+    if mode == "--files":  # CRLF separated, as the format asks
+        mime = "text/uri-list"
         payload = "".join("file://" + urllib.parse.quote(p) + "\r\n" for p in paths).encode()
     else:
-        mime_name = "image/png"
-        with open(paths[0], "rb") as f:
-            payload = f.read()
+        mime, payload = "image/png", open(paths[0], "rb").read()
     disp = display.Display()
-    root = disp.screen().root
-    mime = disp.intern_atom(mime_name)
+    atom, root = disp.intern_atom, disp.screen().root
     source = root.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
-    source.set_selection_owner(disp.intern_atom("XdndSelection"), X.CurrentTime)
-    # A window just shown may not be mapped yet: look again for a while.
+    source.set_selection_owner(atom("XdndSelection"), X.CurrentTime)
+
+    def send(name, *data):
+        target.send_event(protocol.event.ClientMessage(
+            window=target, client_type=atom(name), data=(32, [source.id, *data, 0, 0, 0][:5])))
+        disp.flush()
+
+    # The innermost window under the point that takes XDND; one just shown
+    # may not be mapped yet, so look again for a while.
     target, end = None, time.time() + 5
     while target is None and time.time() < end:
-        target = deepest_aware(disp, root, x, y)
-        time.sleep(0.05) if target is None else None
+        window = root
+        while child := window.translate_coords(root, x, y).child:
+            target = child if child.get_full_property(atom("XdndAware"), Xatom.ATOM) else target
+            window = child
+        time.sleep(0 if target else 0.05)
     if target is None:
-        print("no XDND-aware window under", x, y, file=sys.stderr)
         return 1
-    send(disp, target, source, "XdndEnter", [5 << 24, mime])
-    send(disp, target, source, "XdndPosition",
-         [0, x << 16 | y, X.CurrentTime, disp.intern_atom("XdndActionCopy")])
-    status, finished = disp.intern_atom("XdndStatus"), disp.intern_atom("XdndFinished")
+    send("XdndEnter", 5 << 24, atom(mime))
+    send("XdndPosition", 0, x << 16 | y, X.CurrentTime, atom("XdndActionCopy"))
     dropped, end = False, time.time() + 20
     while time.time() < end:
         if not disp.pending_events():
             time.sleep(0.01)
             continue
         event = disp.next_event()
-        if event.type == X.SelectionRequest:
-            answer(disp, event, mime, payload)
-        elif event.type == X.ClientMessage and event.client_type == status and not dropped:
+        if event.type == X.SelectionRequest:  # the target asks for the bytes
+            prop = event.property if event.target == atom(mime) else X.NONE
+            if prop != X.NONE:
+                event.requestor.change_property(prop, event.target, 8, payload)
+            event.requestor.send_event(protocol.event.SelectionNotify(
+                time=event.time, requestor=event.requestor, selection=event.selection,
+                target=event.target, property=prop))
+            disp.flush()
+        elif event.type != X.ClientMessage:
+            continue
+        elif event.client_type == atom("XdndStatus") and not dropped:
             if not event.data[1][1] & 1:
-                print("the window refused the drop", file=sys.stderr)
                 return 1
-            send(disp, target, source, "XdndDrop", [0, X.CurrentTime])
+            send("XdndDrop", 0, X.CurrentTime)
             dropped = True
-        elif event.type == X.ClientMessage and event.client_type == finished:
+        elif event.client_type == atom("XdndFinished"):
             return 0
     return 2
 
 
-def report(status_path, status):
-    """Writes the status whole or not at all: the reader polls for the file."""
-    with open(status_path + ".part", "w") as f:
-        f.write(str(status))
-    os.replace(status_path + ".part", status_path)
-    return status
-
-
 if __name__ == "__main__":
-    sys.exit(report(sys.argv[1], main()))
+    status = drop(int(sys.argv[2]), int(sys.argv[3]), sys.argv[4], sys.argv[5:])
+    with open(sys.argv[1] + ".part", "w") as f:  # whole or not at all: the caller polls
+        f.write(str(status))
+    os.replace(sys.argv[1] + ".part", sys.argv[1])
+    sys.exit(status)
