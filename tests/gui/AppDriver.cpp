@@ -1,5 +1,6 @@
 #include "tests/gui/AppDriver.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <vector>
@@ -14,6 +15,8 @@ namespace ferrovel::gui {
 std::string programPath;
 
 namespace {
+
+constexpr const char* kTitle = "Ferrovel Image Manager";
 
 // A visible top-level dialog of the process with exactly this caption.
 HWND findDialog(DWORD processId, const std::string& caption) {
@@ -56,17 +59,15 @@ AppDriver::AppDriver(const std::string& arguments) {
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
     if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                        nullptr, nullptr, &startup, &process_)) {
+                        nullptr, nullptr, &startup, &process_))
         return;
-    }
     AssignProcessToJobObject(job_, process_.hProcess);
     ResumeThread(process_.hThread);
     WaitForInputIdle(process_.hProcess, 10000);
-    waitUntil(
-        [&] {
-            return (main_ = findDialog(process_.dwProcessId, "Ferrovel Image Manager")) != nullptr;
-        },
-        10000);
+    const auto found = [&] {
+        return (main_ = findDialog(process_.dwProcessId, kTitle)) != nullptr;
+    };
+    waitUntil(found, 10000);
 }
 
 AppDriver::~AppDriver() {
@@ -160,9 +161,8 @@ RECT AppDriver::askRect(HWND control, UINT message) const {
 DWORD AppDriver::close() {
     PostMessageA(main_, WM_CLOSE, 0, 0);
     DWORD code = STILL_ACTIVE;
-    if (WaitForSingleObject(process_.hProcess, 10000) == WAIT_OBJECT_0) {
+    if (WaitForSingleObject(process_.hProcess, 10000) == WAIT_OBJECT_0)
         GetExitCodeProcess(process_.hProcess, &code);
-    }
     return code;
 }
 
@@ -201,13 +201,13 @@ std::string pngAgainstBitmap(const std::string& png, const std::string& bmp, int
     if (decoded.pictureWidth != width || decoded.pictureHeight != height)
         return "size " + std::to_string(decoded.pictureWidth) + " x " +
                std::to_string(decoded.pictureHeight);
-    for (int y = 0; y < height; ++y) {
-        const auto row = [y, width](const BgrImage& canvas) {
-            const auto begin = canvas.pixels.begin() + y * canvas.width * 3;
-            return std::vector<std::uint8_t>(begin, begin + width * 3);
-        };
-        if (row(decoded.canvas) != row(bitmap.canvas)) return "row " + std::to_string(y);
-    }
+    const auto row = [](const BgrImage& canvas, int y) {
+        return canvas.pixels.begin() + y * canvas.width * 3;
+    };
+    for (int y = 0; y < height; ++y)
+        if (!std::equal(row(decoded.canvas, y), row(decoded.canvas, y) + width * 3,
+                        row(bitmap.canvas, y)))
+            return "row " + std::to_string(y);
     return {};
 }
 

@@ -35,20 +35,16 @@ std::vector<std::uint32_t> expectedPreview(const std::string& database, int inde
                                            int height) {
     const RgbImage image = composedImage(database, index);
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(width * height), 0xFFFFFF);
-    int drawnW = width, drawnH = height;
-    if (height * image.width > width * image.height) {
-        drawnH = width * image.height / image.width;
-    } else {
-        drawnW = height * image.width / image.height;
-    }
-    for (int i = 0; i < drawnH; ++i) {
+    const bool tall = height * image.width > width * image.height;
+    const int drawnW = tall ? width : height * image.width / image.height,
+              drawnH = tall ? width * image.height / image.width : height;
+    for (int i = 0; i < drawnH; ++i)
         for (int j = 0; j < drawnW; ++j) {
             const std::vector<int> rgb =
                 testing::pixelAt(image, j * image.width / drawnW, i * image.height / drawnH);
             pixels[static_cast<std::size_t>(i * width + j)] =
                 static_cast<std::uint32_t>(rgb[0] << 16 | rgb[1] << 8 | rgb[2]);
         }
-    }
     return pixels;
 }
 

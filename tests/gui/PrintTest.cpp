@@ -13,21 +13,12 @@ namespace {
 // The printable area's origin: a quarter inch in from the paper's edges.
 constexpr int kOffsetX = kPrinterDpiX / 4, kOffsetY = kPrinterDpiY / 4;
 
-// One fixed place rather than a folder of each test process: the spooler
-// keeps what a port writes to from its first job on.
-const std::string& pagePath() {
-    static const std::string path = [] {
-        char temp[MAX_PATH] = {};
-        GetTempPathA(MAX_PATH, temp);
-        return std::string(temp) + "ferrovel-printed-page.ppm";
-    }();
-    return path;
-}
+std::string pagePath;  // set with the printer
 
 // With the last page gone, selects the image in the program started on the
 // demo and presses Print.
 HWND startPrint(const AppDriver& app, int index) {
-    DeleteFileA(pagePath().c_str());
+    DeleteFileA(pagePath.c_str());
     if (!AppDriver::waitUntil([&] { return app.listEntries().size() == 6; })) return nullptr;
     app.selectListEntry(index);
     app.press(1008);
@@ -40,7 +31,7 @@ HWND startPrint(const AppDriver& app, int index) {
 int correctRows(int index, int& wrong) {
     testing::Ppm ppm;
     wrong = -1;
-    if (!AppDriver::waitUntil([&] { return (ppm = testing::readPpm(pagePath())).width; }, 30000))
+    if (!AppDriver::waitUntil([&] { return (ppm = testing::readPpm(pagePath)).width; }, 30000))
         return -1;
     const RgbImage page{static_cast<std::int16_t>(ppm.width), static_cast<std::int16_t>(ppm.height),
                         std::move(ppm.rgb)};
@@ -67,7 +58,7 @@ int correctRows(int index, int& wrong) {
 
 class Printing : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(installTestPrinter(pagePath())); }
+    static void SetUpTestSuite() { ASSERT_NE(pagePath = installTestPrinter(), ""); }
 };
 
 TEST_F(Printing, PrintsTheImageTopLeftAtSeventyFivePixelsAnInchUnlessDismissed) {
@@ -78,7 +69,7 @@ TEST_F(Printing, PrintsTheImageTopLeftAtSeventyFivePixelsAnInchUnlessDismissed) 
     // Dismissing the print dialog changes nothing and prints nothing.
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(app.noDialog("Printing Image", 800));
-    EXPECT_FALSE(fileExists(pagePath()));
+    EXPECT_FALSE(fileExists(pagePath));
     app.press(1008);
     ASSERT_NE(dialog = app.waitForDialog("Print"), nullptr);
     AppDriver::press(dialog, IDOK);

@@ -70,7 +70,12 @@ std::string unixPath(const std::string& windowsPath) {
     return result;
 }
 
-bool installTestPrinter(const std::string& pagePath) {
+std::string installTestPrinter() {
+    // One fixed place rather than a folder of each test process: the spooler
+    // keeps what a port writes to from its first job on.
+    char temp[MAX_PATH] = {};
+    GetTempPathA(MAX_PATH, temp);
+    const std::string pagePath = std::string(temp) + "ferrovel-printed-page.ppm";
     // The spooler starts the command of a port that begins with "|" and feeds it the job.
     const std::string render =
         "|/usr/bin/gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=ppmraw -r600x300 \"-sOutputFile=" +
@@ -80,7 +85,7 @@ bool installTestPrinter(const std::string& pagePath) {
     PRINTER_DEFAULTSA access{nullptr, nullptr, PRINTER_ALL_ACCESS};
     HANDLE printer = nullptr;
     if (!OpenPrinterA(kName, &printer, &access) && !(printer = addPrinter(pagePath + ".ppd")))
-        return false;
+        return std::string();
     // The driver takes its default page setting from the per-user one, and
     // only a page setting can make the two directions differ.
     const LONG size = DocumentPropertiesA(nullptr, printer, kName, nullptr, nullptr, 0);
@@ -96,7 +101,7 @@ bool installTestPrinter(const std::string& pagePath) {
         ok = SetPrinterA(printer, 9, reinterpret_cast<BYTE*>(&perUser), 0) != 0;
     }
     ClosePrinter(printer);
-    return ok && SetDefaultPrinterA(kName);
+    return ok && SetDefaultPrinterA(kName) ? pagePath : std::string();
 }
 
 }  // namespace ferrovel::gui
