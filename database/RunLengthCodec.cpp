@@ -41,14 +41,6 @@ void beginDecode(RunLengthDecoder& decoder, std::FILE* source) {
     decoder.source = source;
 }
 
-std::uint8_t nextByte(RunLengthDecoder& decoder) {
-    if (decoder.state == RunLengthDecoder::State::ExpectControl) startPacket(decoder);
-    const std::uint8_t value =
-        decoder.state == RunLengthDecoder::State::Repeat ? decoder.saved : readSourceByte(decoder);
-    finishBytes(decoder, 1);
-    return value;
-}
-
 void decodeBytes(RunLengthDecoder& decoder, std::uint8_t* out, std::size_t count) {
     while (count > 0) {
         if (decoder.state == RunLengthDecoder::State::ExpectControl) startPacket(decoder);

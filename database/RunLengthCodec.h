@@ -26,9 +26,7 @@ struct RunLengthDecoder {
 
 // Binds the decoder to a stream positioned at the compressed data.
 void beginDecode(RunLengthDecoder& decoder, std::FILE* source);
-// The next decoded byte.
-std::uint8_t nextByte(RunLengthDecoder& decoder);
-// Decodes count bytes into out; the same bytes as count calls of nextByte.
+// Decodes the next count bytes into out.
 void decodeBytes(RunLengthDecoder& decoder, std::uint8_t* out, std::size_t count);
 // True when every further byte is 0xFF: the file has ended and no packet with
 // a value of its own is still running.

@@ -1,14 +1,22 @@
 // Appending a small picture to a database of arbitrary bytes: the result is
 // a database with one image more, or the append fails and the file is as it was.
+#include <unistd.h>
+
 #include <cstdlib>
 #include <vector>
 
 #include "database/Append.h"
 #include "database/Catalogue.h"
-#include "fuzz/FuzzSupport.h"
 #include "tests/fixtures/DatabaseBuilder.h"
 
 namespace {
+
+// A file of this process holding the input.
+std::string writeInput(const std::uint8_t* data, std::size_t size) {
+    const std::string path = "/tmp/ferrovel-fuzz-append-" + std::to_string(getpid());
+    ferrovel::fixtures::writeFileBytes(path, ferrovel::fixtures::Bytes(data, data + size));
+    return path;
+}
 
 std::int32_t imageCount(const std::string& path) {
     std::FILE* file = std::fopen(path.c_str(), "rb");
@@ -23,7 +31,7 @@ std::int32_t imageCount(const std::string& path) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size > 1 << 20) return 0;
-    const std::string path = ferrovel::fuzzing::writeInput("append", data, size);
+    const std::string path = writeInput(data, size);
     const std::int32_t before = imageCount(path);
     const ferrovel::BgrImage picture{24, 17, std::vector<std::uint8_t>(24 * 17 * 3, 0x5A)};
     const auto bits = static_cast<std::int16_t>(size > 0 ? 1 << (data[0] % 5) : 1);

@@ -200,7 +200,6 @@ TEST(WorkFile, ALeftOverWorkFileIsSettledByTheNextWriteAndNeverByAReader) {
 }
 
 constexpr int kTiles = 10;
-constexpr std::int16_t kWidth = kTiles * 160 - 159, kHeight = 8;
 
 // A clean append of ten 1-bit tiles in one row onto about 1 MB of records, so
 // that the rewrite copies the database in several chunks. The picture is 8
@@ -212,13 +211,7 @@ struct Scene {
 };
 
 std::int16_t appendPicture(const Scene& s) {
-    Bytes pixels(std::size_t{kWidth} * kHeight * 3);
-    for (std::size_t i = 0; i < pixels.size(); ++i)
-        pixels[i] = static_cast<std::uint8_t>(i / 21 * 37);
-    AppendOptions options;
-    options.targetWidth = kWidth;
-    options.targetHeight = kHeight;
-    return appendImage(s.path, {kWidth, kHeight, pixels}, options);
+    return append(s.path, kTiles * 160 - 159, 8);
 }
 
 // Puts the database back as it was before the append, without a work file.

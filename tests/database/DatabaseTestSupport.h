@@ -60,11 +60,6 @@ inline Records tiles(const std::string& name, int width, int height,
     return fixtures::tiledImageRecords(image);
 }
 
-// The next value of a small linear congruential generator.
-inline unsigned nextRandom(std::uint32_t& seed) {
-    return (seed = seed * 1103515245u + 12345u) >> 16;
-}
-
 // A record of the given format; without rows its pixel data is all zero bytes.
 inline fixtures::FixtureRecord makeRecord(std::uint16_t bits, int width, int height,
                                           fixtures::Bytes rows = {}, bool compressed = false) {

@@ -54,7 +54,7 @@ Bytes repeated(std::size_t count, const Bytes& piece) {
 }
 
 TEST(RunLengthEncoder, GreedyPieces) {
-    Bytes ascending(128);
+    Bytes ascending(129);
     std::iota(ascending.begin(), ascending.end(), std::uint8_t{0});
     const Bytes sevens(10, 7);
     const std::pair<Bytes, Bytes> cases[] = {
@@ -63,11 +63,12 @@ TEST(RunLengthEncoder, GreedyPieces) {
         {Bytes{1, 2, 2, 2, 9, 9} + sevens, {0, 1, 5, 2, 3, 9, 19, 7}},
         {Bytes{1, 1, 1, 2, 9, 9} + sevens, {5, 1, 4, 2, 9, 9, 19, 7}},
         // Full packets of 128 and what follows them (blank tiles, the append
-        // tests pin byte for byte).
+        // tests pin byte for byte); a 129th distinct byte starts a new literal.
         {Bytes(128, 9), {255, 9}},
         {Bytes(129, 9), {255, 9, 1, 9}},
         {Bytes(130, 9), {255, 9, 3, 9}},
-        {ascending + Bytes(200, 0), Bytes{254} + ascending + Bytes{255, 0, 143, 0}},
+        {ascending + Bytes(200, 0), Bytes{254} + Bytes(ascending.begin(), ascending.end() - 1) +
+                                        Bytes{0, 128, 255, 0, 143, 0}},
         // The longest input, and one byte more.
         {Bytes(32767, 0), repeated(255, {255, 0}) + Bytes{253, 0}},
         {Bytes(32768, 0), {}},
