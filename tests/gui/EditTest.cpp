@@ -58,18 +58,15 @@ bool clickEntry(const AppDriver& app, int index, bool right) {
     return AppDriver::waitUntil([&] { return app.listSelection() == index; });
 }
 
-// The program's popup menu, once it shows.
-HWND waitForMenu() {
+// Chooses an item of the program's popup menu, once it shows, with the arrow
+// keys: from no highlighted item, Down goes to Rename... and Delete, Up to
+// Move Down and Move Up. The window with its menu is saved first when named.
+bool chooseFromMenu(const AppDriver& app, std::initializer_list<WORD> arrows,
+                    const char* screenshot = nullptr) {
     HWND menu = nullptr;
     AppDriver::waitUntil(
         [&] { return (menu = FindWindowA("#32768", nullptr)) && IsWindowVisible(menu); });
-    return menu;
-}
-
-// Chooses a menu item with the arrow keys: from no highlighted item, Down
-// goes to Rename... and Delete, Up to Move Down and Move Up.
-bool chooseFromMenu(std::initializer_list<WORD> arrows) {
-    HWND menu = waitForMenu();
+    if (screenshot) saveScreenshot(screenshot, app.mainWindow(), menu);
     for (WORD arrow : arrows) keys({arrow});
     keys({VK_RETURN});
     return menu && AppDriver::waitUntil([&] { return !IsWindowVisible(menu); });
@@ -104,20 +101,19 @@ TEST(EditImages, DeleteRenameAndMoveThroughTheContextMenuAndKeys) {
     EXPECT_EQ(app.listSelection(), 1);  // the next image
 
     ASSERT_TRUE(clickEntry(app, 0, true));
-    saveScreenshot("context-menu", app.mainWindow(), waitForMenu());
-    ASSERT_TRUE(chooseFromMenu({VK_DOWN, VK_DOWN}));
+    ASSERT_TRUE(chooseFromMenu(app, {VK_DOWN, VK_DOWN}, "context-menu"));
     answerDelete("Rings", IDNO);
     EXPECT_TRUE(app.noDialog("Delete Image"));
     EXPECT_EQ(storedImages(path, 0), demoIn({0, 2, 3, 4, 5}));
 
     keys({VK_APPS});
-    ASSERT_TRUE(chooseFromMenu({VK_UP}));
+    ASSERT_TRUE(chooseFromMenu(app, {VK_UP}));
     ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listSelection() == 1; }));
     EXPECT_EQ(storedImages(path, 0), demoIn({2, 0, 3, 4, 5}));
 
     ASSERT_TRUE(clickEntry(app, 4, false));
     keys({VK_SHIFT, VK_F10});
-    ASSERT_TRUE(chooseFromMenu({VK_UP, VK_UP}));
+    ASSERT_TRUE(chooseFromMenu(app, {VK_UP, VK_UP}));
     ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listSelection() == 3; }));
     EXPECT_EQ(storedImages(path, 0), demoIn({2, 0, 3, 5, 4}));
     EXPECT_EQ(app.listEntries(), (V{"Gray ramp", "Rings", "Palette", "Balloon", "Sunset"}));
@@ -152,15 +148,8 @@ bool dropOnList(const AppDriver& app, const std::string& what, const V& paths) {
                           "\" " + std::to_string((list.left + list.right) / 2) + " " +
                           std::to_string((list.top + list.bottom) / 2) + " " + what;
     for (const std::string& path : paths) command += " \"" + unixPath(path) + "\"";
-    STARTUPINFOA startup{};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process))
-        return false;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return AppDriver::waitUntil([&] { return fileExists(status); }, 30000) &&
+    return WinExec(command.c_str(), SW_HIDE) > 31 &&
+           AppDriver::waitUntil([&] { return fileExists(status); }, 30000) &&
            fixtures::readFileBytes(status) == fixtures::Bytes{'0'};
 }
 
