@@ -242,6 +242,7 @@ TEST(Window, ShowsTheDatabaseAndExportsNumberedNamedAndTheSelectedImage) {
     const std::string folder = photoFolder();
     const char* numbered = "Save images starting with the base filename...";
     const char* named = "Save images without labels as the base filename...";
+    const char* current = "Save current image as...";
     // Presses Export and ends the mode dialog with a button, or with its
     // close command for 0; the save dialog of that title follows.
     const auto saveDialog = [&](int button, const char* title) {
@@ -265,13 +266,10 @@ TEST(Window, ShowsTheDatabaseAndExportsNumberedNamedAndTheSelectedImage) {
     ASSERT_TRUE(AppDriver::waitUntil([&] { return fileExists(folder + "pics005.png"); }));
     for (int i = 0; i < 6; ++i) {
         const std::string stem = folder + "pics00" + std::to_string(i);
-        EXPECT_EQ(
-            pngAgainstBitmap(stem + ".png", stem + ".bmp", i == 4 ? 320 : 160, i == 4 ? 200 : 160),
-            "")
-            << i;
+        const int width = i == 4 ? 320 : 160, height = i == 4 ? 200 : 160;
+        EXPECT_EQ(pngAgainstBitmap(stem + ".png", stem + ".bmp", width, height), "") << i;
     }
-    ASSERT_TRUE(AppDriver::answerFileDialog(saveDialog(1026, "Save current image as..."),
-                                            folder + "one.PNG"));
+    ASSERT_TRUE(AppDriver::answerFileDialog(saveDialog(1026, current), folder + "one.PNG"));
     ASSERT_TRUE(AppDriver::waitUntil([&] { return fileExists(folder + "one.PNG"); }));
     EXPECT_EQ(pngAgainstBitmap(folder + "one.PNG", folder + "pics000.bmp", 160, 160), "");
     ASSERT_TRUE(AppDriver::answerFileDialog(saveDialog(4, named), folder + "named.bmp"));
@@ -280,8 +278,7 @@ TEST(Window, ShowsTheDatabaseAndExportsNumberedNamedAndTheSelectedImage) {
     HWND save = saveDialog(0, named);
     ASSERT_NE(save, nullptr);
     cancelDialog(app, save, named);
-    AppDriver::answerFileDialog(saveDialog(1026, "Save current image as..."),
-                                folder + "no-such-folder\\one.bmp");
+    AppDriver::answerFileDialog(saveDialog(1026, current), folder + "no-such-folder\\one.bmp");
     EXPECT_EQ(app.takeMessage("Image Export"), "Could not open target image for write.");
 
     // Escape is ignored; Cancel asks for no file.
@@ -291,7 +288,7 @@ TEST(Window, ShowsTheDatabaseAndExportsNumberedNamedAndTheSelectedImage) {
     PostMessageA(modes, WM_COMMAND, IDCANCEL, 0);
     EXPECT_FALSE(app.noDialog("Export Image(s)"));
     AppDriver::press(modes, 1022);
-    EXPECT_TRUE(app.noDialog("Save current image as..."));
+    EXPECT_TRUE(app.noDialog(current));
     EXPECT_EQ(fixtures::readFileBytes(demo), fixtures::demoDatabase());
     EXPECT_EQ(fixtures::readFileBytes(testing::scratchPath("demo$$$")), unrelated);
 }

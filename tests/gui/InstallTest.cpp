@@ -57,22 +57,17 @@ void setConduit(int number, const char* module, const char* directory) {
     if (directory) setText(key, "Directory", directory);
 }
 
-// HotSync Manager's values, "name=number " each (-1 when not a DWORD), taken away.
+// The install marks of the main tree's users, "InstallN=value " each, then cleared.
 std::string takeMarks() {
     std::string marks;
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kHotSync, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
-        return marks;
-    char name[256];
-    DWORD type = 0, value = 0, nameSize = sizeof name, size = sizeof value;
-    while (RegEnumValueA(key, 0, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                         &size) == ERROR_SUCCESS) {
-        marks += std::string(name) + "=" +
-                 std::to_string(type == REG_DWORD ? static_cast<long>(value) : -1L) + " ";
-        RegDeleteValueA(key, name);
-        nameSize = sizeof name, size = sizeof value;
+    for (int number : {22, 7, 21, 1000}) {
+        const std::string name = "Install" + std::to_string(number);
+        DWORD value = 0, size = sizeof value;
+        if (RegGetValueA(HKEY_CURRENT_USER, kHotSync, name.c_str(), RRF_RT_REG_DWORD, nullptr,
+                         &value, &size) == ERROR_SUCCESS)
+            marks += name + "=" + std::to_string(value) + " ";
+        RegDeleteKeyValueA(HKEY_CURRENT_USER, kHotSync, name.c_str());
     }
-    RegCloseKey(key);
     return marks;
 }
 
