@@ -25,35 +25,33 @@ HWND startPrint(const AppDriver& app, int index) {
     return app.waitForDialog("Print");
 }
 
-// Rows of the image that came out right, counted from the top, once the page
-// is there: each printer pixel is the image pixel of its block, and the paper
-// is white around it.
-int correctRows(int index, int& wrong) {
+// Rows of the image that came out right, counted from the top, and the
+// printer pixels that did not, once the page is there (-1 when it never came):
+// each printer pixel is the image pixel of its block, and the paper is white
+// around it.
+std::pair<int, int> printedRows(int index) {
     testing::Ppm ppm;
-    wrong = -1;
     if (!AppDriver::waitUntil([&] { return (ppm = testing::readPpm(pagePath)).width; }, 30000))
-        return -1;
+        return {-1, -1};
     const RgbImage page{static_cast<std::int16_t>(ppm.width), static_cast<std::int16_t>(ppm.height),
                         std::move(ppm.rgb)};
     const RgbImage image = composedImage(demoDatabasePath(), index);
     const int printWidth = image.width * kPrinterDpiX / 75,
               printHeight = image.height * kPrinterDpiY / 75;
-    wrong = 0;
-    int rows = 0;
+    int rows = 0, wrong = 0;
     for (int y = 0; y < printHeight + 4; ++y) {
-        bool rowPrinted = true;
+        int wrongInRow = 0;
         for (int x = 0; x < printWidth + 4; ++x) {
             std::vector<int> want = {255, 255, 255};
             if (x < printWidth && y < printHeight)
                 want = testing::pixelAt(image, x * image.width / printWidth,
                                         y * image.height / printHeight);
-            const bool right = testing::pixelAt(page, kOffsetX + x, kOffsetY + y) == want;
-            wrong += !right;
-            rowPrinted = rowPrinted && right;
+            wrongInRow += testing::pixelAt(page, kOffsetX + x, kOffsetY + y) != want;
         }
-        if (y < printHeight && rowPrinted && rows == y) ++rows;
+        rows += y < printHeight && rows == y && wrongInRow == 0;
+        wrong += wrongInRow;
     }
-    return rows;
+    return {rows, wrong};
 }
 
 class Printing : public ::testing::Test {
@@ -76,9 +74,7 @@ TEST_F(Printing, PrintsTheImageTopLeftAtSeventyFivePixelsAnInchUnlessDismissed) 
     HWND printing = app.waitForDialog("Printing Image");
     EXPECT_NE(printing, nullptr);
     saveScreenshot("printing-dialog", printing);
-    int wrong = 0;
-    EXPECT_EQ(correctRows(kPalette, wrong), 160 * kPrinterDpiY / 75);
-    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(printedRows(kPalette), std::pair(160 * kPrinterDpiY / 75, 0));
     EXPECT_TRUE(AppDriver::waitUntil([&] { return app.title() == "Ferrovel Image Manager"; }));
     EXPECT_TRUE(IsWindowEnabled(app.mainWindow()));
 }
@@ -97,11 +93,9 @@ TEST_F(Printing, CancelStopsBetweenLinesAndStillEndsThePage) {
         AppDriver::press(printing, 1022);
         Sleep(2);
     }
-    int wrong = 0;
-    const int rows = correctRows(4, wrong);
+    const auto [rows, wrong] = printedRows(4);
     ASSERT_GE(rows, 0) << "no page came out";
     EXPECT_LT(rows, 800) << "cancel did not stop the job";
-    std::printf("cancelled after %d of 800 lines\n", rows);
     EXPECT_EQ(wrong, (800 - rows) * 2560) << "beyond the printed lines the page must stay white";
 }
 
