@@ -32,13 +32,9 @@ constexpr int kImageList = 1012;
 // Real input through the window system's queue: the keys pressed in turn and
 // let go in reverse, so that {VK_SHIFT, VK_F10} is Shift+F10.
 void keys(std::initializer_list<WORD> held) {
-    std::vector<INPUT> inputs(2 * held.size());
-    for (std::size_t i = 0, last = inputs.size() - 1; i < held.size(); ++i) {
-        inputs[i].type = inputs[last - i].type = INPUT_KEYBOARD;
-        inputs[i].ki.wVk = inputs[last - i].ki.wVk = held.begin()[i];
-        inputs[last - i].ki.dwFlags = KEYEVENTF_KEYUP;
-    }
-    SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT));
+    for (WORD key : held) keybd_event(static_cast<BYTE>(key), 0, 0, 0);
+    for (auto key = std::rbegin(held); key != std::rend(held); ++key)
+        keybd_event(static_cast<BYTE>(*key), 0, KEYEVENTF_KEYUP, 0);
     Sleep(50);
 }
 
@@ -49,11 +45,8 @@ bool clickEntry(const AppDriver& app, int index, bool right) {
     POINT at{10, height * index + height / 2};
     ClientToScreen(list, &at);
     SetCursorPos(at.x, at.y);
-    INPUT click[2] = {};
-    click[0].type = click[1].type = INPUT_MOUSE;
-    click[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
-    click[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
-    SendInput(2, click, sizeof(INPUT));
+    mouse_event(right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    mouse_event(right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
     Sleep(50);
     return AppDriver::waitUntil([&] { return app.listSelection() == index; });
 }
