@@ -9,13 +9,7 @@
 #include "interchange/Bmp.h"
 #include "tests/fixtures/DatabaseBuilder.h"
 
-#ifdef _WIN32
-#include <process.h>
-#define FERROVEL_GETPID _getpid
-#else
-#include <unistd.h>
-#define FERROVEL_GETPID getpid
-#endif
+#include <unistd.h>  // getpid, in MinGW's headers too
 
 namespace ferrovel::testing {
 
@@ -24,7 +18,7 @@ std::string scratchPath(const std::string& name) {
         // Screenshots show this folder's name: their runs, one test at a time,
         // take one that stays the same from run to run.
         const std::string run =
-            std::getenv("FERROVEL_SCREENSHOTS") ? "screenshots" : std::to_string(FERROVEL_GETPID());
+            std::getenv("FERROVEL_SCREENSHOTS") ? "screenshots" : std::to_string(getpid());
         std::filesystem::path path =
             std::filesystem::temp_directory_path() / ("ferrovel-tests-" + run);
         // Process ids come round again (quickly under Wine): start empty.
@@ -68,24 +62,18 @@ std::string gradientBitmap(const std::string& name, int width, int height) {
 Ppm readPpm(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     // "P6", then width, height and maximum, each after white space or comment lines.
-    const auto field = [&in] {
-        int value = 0;
-        while ((in >> std::ws).peek() == '#')
-            in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
-        in >> value;
-        return value;
-    };
     std::string magic;
     in >> magic;
-    Ppm ppm;
-    ppm.width = field();
-    ppm.height = field();
-    field();
+    int fields[3] = {};
+    for (int& field : fields) {
+        while ((in >> std::ws).peek() == '#')
+            in.ignore(std::numeric_limits<std::streamsize>::max(), '\n');
+        in >> field;
+    }
     in.get();
-    ppm.rgb.resize(static_cast<std::size_t>(ppm.width) * static_cast<std::size_t>(ppm.height) * 3);
+    Ppm ppm{fields[0], fields[1], std::vector<std::uint8_t>(3u * fields[0] * fields[1])};
     in.read(reinterpret_cast<char*>(ppm.rgb.data()), static_cast<std::streamsize>(ppm.rgb.size()));
-    if (magic != "P6" || !in) return {};
-    return ppm;
+    return magic == "P6" && in ? ppm : Ppm{};
 }
 
 }  // namespace ferrovel::testing

@@ -11,35 +11,22 @@ namespace {
 using testing::scratchPath;
 using Paths = std::vector<std::string>;
 
-// The hook's view of the disk: these files exist.
-struct Disk {
-    std::set<std::string> existing;
-};
-
-ExportHooks hooksFor(Disk& disk) {
-    ExportHooks hooks{&disk};
-    hooks.fileExists = [](void* c, const std::string& p) {
-        return static_cast<Disk*>(c)->existing.count(p) > 0;
-    };
-    return hooks;
-}
-
-TEST(ExportPath, NumberedPathsDropABmpEndingAndAddTheIndex) {
-    EXPECT_EQ(numberedExportPath(R"(C:\Out\Pics.bmp)", 2), R"(C:\Out\Pics002.bmp)");
+TEST(ExportPath, NumberedPathsDropABmpEndingNamedOnesTakeTheImageName) {
     EXPECT_EQ(numberedExportPath(R"(C:\Out\Pics)", 0), R"(C:\Out\Pics000.bmp)");
     EXPECT_EQ(numberedExportPath(R"(C:\Out\Pics.BMP)", 7), R"(C:\Out\Pics007.bmp)");
     EXPECT_EQ(numberedExportPath(R"(C:\Out\Pics.bmp)", 1000), R"(C:\Out\Pics1000.bmp)");
     EXPECT_EQ(numberedExportPath("Pics.png", 1), "Pics.png001.bmp");
     EXPECT_EQ(numberedExportPath(".bmp", 1), ".bmp001.bmp");  // nothing would be left
-}
-
-TEST(ExportPath, NamedPathsPutTheImageNameInTheChosenFolder) {
-    Disk disk;
-    const ExportHooks hooks = hooksFor(disk);
+    // Named paths put the image name in the chosen folder.
+    // The hook's view of the disk: these files exist.
+    std::set<std::string> disk;
+    ExportHooks hooks{&disk};
+    hooks.fileExists = [](void* c, const std::string& p) {
+        return static_cast<std::set<std::string>*>(c)->count(p) > 0;
+    };
     const auto named = [&hooks](const std::string& name) {
         return namedExportPath(R"(C:\Out\x.bmp)", name, hooks);
     };
-    EXPECT_EQ(named("Sunset"), R"(C:\Out\Sunset.bmp)");
     EXPECT_EQ(named("Tree/1"), R"(C:\Out\Tree_1.bmp)");
     EXPECT_EQ(named(""), R"(C:\Out\x.bmp)");
     EXPECT_EQ(named("Photo.BMP"), R"(C:\Out\Photo.BMP)");
@@ -56,13 +43,13 @@ TEST(ExportPath, NamedPathsPutTheImageNameInTheChosenFolder) {
     for (const char* name : {"CONSOLE", "COM0", "LPT10", "COM", "xNUL"})
         EXPECT_EQ(fileNameFromImageName(name), name);
 
-    disk.existing = {R"(C:\Out\Sunset.bmp)", R"(C:\Out\Photo.BMP)"};
+    disk = {R"(C:\Out\Sunset.bmp)", R"(C:\Out\Photo.BMP)"};
     EXPECT_EQ(named("Sunset"), R"(C:\Out\Sunset [2].bmp)");
     EXPECT_EQ(named("Photo.BMP"), R"(C:\Out\Photo [2].bmp)");
     for (int n = 2; n <= 9; ++n)
-        if (n != 5) disk.existing.insert(R"(C:\Out\Sunset [)" + std::to_string(n) + "].bmp");
+        if (n != 5) disk.insert(R"(C:\Out\Sunset [)" + std::to_string(n) + "].bmp");
     EXPECT_EQ(named("Sunset"), R"(C:\Out\Sunset [5].bmp)");
-    disk.existing.insert(R"(C:\Out\Sunset [5].bmp)");
+    disk.insert(R"(C:\Out\Sunset [5].bmp)");
     EXPECT_EQ(named("Sunset"), R"(C:\Out\Sunset [9].bmp)");
 }
 
@@ -72,8 +59,8 @@ TEST(ExportImages, ReportsAMissingDatabase) {
     Paths messages;
     ExportHooks hooks{&messages};
     hooks.showMessage = [](void* c, const char* text) { static_cast<Paths*>(c)->push_back(text); };
-    const ExportRequest request{scratchPath("no-such.pdb"), "x.bmp", kExportNumbered, 3, 0};
-    EXPECT_EQ(exportImages(request, hooks), kExportNoDatabase);
+    EXPECT_EQ(exportImages({scratchPath("no-such.pdb"), "x.bmp", kExportNumbered, 3, 0}, hooks),
+              kExportNoDatabase);
     EXPECT_EQ(messages, Paths{kMessageNoSourceDatabase});
 }
 

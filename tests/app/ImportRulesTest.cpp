@@ -12,19 +12,14 @@
 namespace ferrovel {
 namespace {
 
-std::vector<std::string> paths(const Selection& selection) {
-    std::vector<std::string> out;
-    for (const SelectedFile& file : selection.files)
-        out.push_back(file.path + "|" + file.proposedName);
-    return out;
-}
-
 // One file, several with blanks and wide characters, and the clipboard's
 // file are pinned by the import dialog's window tests.
 TEST(ImportSelection, ADrivesRootKeepsItsOwnSeparator) {
     using namespace std::string_literals;
-    EXPECT_EQ(paths(parseSelection("C:\\\0a.bmp\0b.bmp\0\0"s)),
-              (std::vector<std::string>{"C:\\a.bmp|a.bmp", "C:\\b.bmp|b.bmp"}));
+    std::string files;
+    for (const SelectedFile& file : parseSelection("C:\\\0a.bmp\0b.bmp\0\0"s).files)
+        files += file.path + "|" + file.proposedName + "; ";
+    EXPECT_EQ(files, "C:\\a.bmp|a.bmp; C:\\b.bmp|b.bmp; ");
 }
 
 TEST(ImportSizes, PresetsProportionsAndBoxNumbers) {
@@ -33,18 +28,17 @@ TEST(ImportSizes, PresetsProportionsAndBoxNumbers) {
     EXPECT_EQ(presetBox(5, {208, 400}, {7, 9}).height, 9);
     EXPECT_EQ(proportionalSide(160, 480, 640), 120);
     EXPECT_EQ(proportionalSide(32767, 32767, 1), 1);  // 0x3FFF0001 kept as 16 bits
-    struct Box {
-        const char* text;
-        bool read;
-        std::int16_t value;
-    };
-    for (const Box& box : {Box{"  120", true, 120}, Box{"-5", true, -5},
-                           Box{"12345678901", true, static_cast<std::int16_t>(1234567890 & 0xFFFF)},
-                           Box{"abc", false, 0}, Box{"", false, 0},
-                           Box{"70000", true, static_cast<std::int16_t>(70000 - 65536)}}) {
+    const std::tuple<const char*, bool, std::int16_t> boxes[] = {
+        {"  120", true, 120},
+        {"-5", true, -5},
+        {"12345678901", true, static_cast<std::int16_t>(1234567890 & 0xFFFF)},
+        {"abc", false, 0},
+        {"", false, 0},
+        {"70000", true, static_cast<std::int16_t>(70000 - 65536)}};
+    for (const auto& [text, read, expected] : boxes) {
         std::int16_t value = 0;
-        EXPECT_EQ(readBoxNumber(box.text, value), box.read) << box.text;
-        EXPECT_EQ(value, box.value) << box.text;
+        EXPECT_EQ(readBoxNumber(text, value), read) << text;
+        EXPECT_EQ(value, expected) << text;
     }
 }
 

@@ -28,16 +28,12 @@ inline std::string readAll(std::FILE* file) {
 // library's tmpfile names collide between test processes running at once.
 inline ToolRun run(const std::vector<std::string>& args, const std::string& input = "",
                    bool failingOutput = false) {
-    const auto stream = [](const char* name, const char* mode) {
-        return std::fopen(scratchPath(name).c_str(), mode);
-    };
-    std::FILE* in = stream("run-in", "w+b");
-    std::FILE* err = stream("run-err", "w+b");
-    if (failingOutput) testing::writeScratchFile("run-read-only", {});
-    std::FILE* out = failingOutput ? stream("run-read-only", "rb") : stream("run-out", "w+b");
+    std::FILE* in =
+        std::fopen(writeScratchFile("run-in", {input.begin(), input.end()}).c_str(), "rb");
+    std::FILE* err = std::fopen(scratchPath("run-err").c_str(), "w+b");
+    std::FILE* out = failingOutput ? std::fopen(writeScratchFile("run-read-only", {}).c_str(), "rb")
+                                   : std::fopen(scratchPath("run-out").c_str(), "w+b");
     if (!in || !out || !err) return {};
-    std::fwrite(input.data(), 1, input.size(), in);
-    std::rewind(in);
     ToolRun r{runImagedb(args, out, err, in), failingOutput ? "" : readAll(out), readAll(err)};
     for (std::FILE* file : {in, out, err}) std::fclose(file);
     return r;

@@ -16,20 +16,17 @@ namespace {
 using Bytes = std::vector<std::uint8_t>;
 using Rgb = std::array<int, 3>;
 
-Rgb adjusted(const Rgb& in, int brightness, int contrast) {
-    auto r = static_cast<std::int16_t>(in[0]), g = static_cast<std::int16_t>(in[1]),
-         b = static_cast<std::int16_t>(in[2]);
-    EXPECT_EQ(adjustPixel(r, g, b, static_cast<std::int16_t>(brightness),
-                          static_cast<std::int16_t>(contrast)),
-              0);
+Rgb adjusted(const Rgb& in, std::int16_t brightness, std::int16_t contrast) {
+    std::int16_t r = in[0], g = in[1], b = in[2];
+    EXPECT_EQ(adjustPixel(r, g, b, brightness, contrast), 0);
     return {r, g, b};
 }
 
-TEST(Adjust, LightnessMovesAndTheIntegerRoundTripDrifts) {
+TEST(Adjust, LightnessMovesTheRoundTripDriftsAndChannelsStayInRange) {
     // Neutral settings still pass through the truncating HLS round trip; no
     // contrast at all leaves only the brightness offset as lightness; a
     // negative stretched lightness is clamped, not wrapped.
-    const std::tuple<Rgb, int, int, Rgb> cases[] = {
+    const std::tuple<Rgb, std::int16_t, std::int16_t, Rgb> cases[] = {
         {{68, 32, 130}, 0, 0, {66, 32, 129}},      {{200, 100, 50}, 0, 0, {200, 99, 50}},
         {{255, 0, 0}, 0, 0, {254, 0, 0}},          {{0, 0, 0}, 0, 0, {0, 0, 0}},
         {{255, 255, 255}, 0, 0, {255, 255, 255}},  {{100, 100, 100}, 0, 0, {100, 100, 100}},
@@ -42,9 +39,7 @@ TEST(Adjust, LightnessMovesAndTheIntegerRoundTripDrifts) {
         EXPECT_EQ(adjusted(in, brightness, contrast), out)
             << ::testing::PrintToString(in) << " " << brightness << " " << contrast;
     }
-}
-
-TEST(Adjust, EveryAmountKeepsChannelsInRange) {
+    // Every amount keeps the channels in range.
     const int samples[] = {0, 1, 17, 64, 127, 128, 129, 200, 254, 255};
     int outOfRange = 0;
     for (int i = 0; i < 1000 * 41 * 41; ++i) {
@@ -63,19 +58,17 @@ Bytes grayPicture(const std::vector<int>& values) {
 }
 
 TEST(Scale, WindowsAverageTheirSourcePixels) {
+    // The second window of 5 to 2 starts at 2.5: (0.5 x 30 + 40 + 50) / 2.5.
+    // Windows starting inside the pixel lose a unit to single precision.
     using Pixels = std::vector<int>;
     const std::tuple<std::int16_t, std::int16_t, Pixels, std::int16_t, std::int16_t, Pixels>
-        cases[] = {
-            // The second window starts at 2.5: (0.5 x 30 + 40 + 50) / 2.5.
-            {5, 1, {10, 20, 30, 40, 50}, 2, 1, {20, 42}},
-            {1, 5, {10, 20, 30, 40, 50}, 1, 2, {20, 42}},
-            {2, 1, {7, 200}, 4, 1, {7, 7, 200, 200}},
-            {1, 2, {7, 200}, 1, 4, {7, 7, 200, 200}},
-            {2, 2, {0, 100, 50, 250}, 1, 1, {100}},
-            // Windows starting inside the pixel lose a unit to single precision.
-            {1, 1, {255}, 3, 1, {255, 254, 254}},
-            {1, 1, {255}, 1, 3, {255, 254, 254}},
-        };
+        cases[] = {{5, 1, {10, 20, 30, 40, 50}, 2, 1, {20, 42}},
+                   {1, 5, {10, 20, 30, 40, 50}, 1, 2, {20, 42}},
+                   {2, 1, {7, 200}, 4, 1, {7, 7, 200, 200}},
+                   {1, 2, {7, 200}, 1, 4, {7, 7, 200, 200}},
+                   {2, 2, {0, 100, 50, 250}, 1, 1, {100}},
+                   {1, 1, {255}, 3, 1, {255, 254, 254}},
+                   {1, 1, {255}, 1, 3, {255, 254, 254}}};
     for (const auto& [srcWidth, srcHeight, source, dstWidth, dstHeight, expected] : cases) {
         Bytes result;
         ASSERT_EQ(scaleImage(result, dstWidth, dstHeight, grayPicture(source).data(), srcWidth,
@@ -106,29 +99,23 @@ TEST(Scale, BadOrHugeSizesFailAndLeaveTheResultAlone) {
 
 // Packs a width x height picture of one colour; the buffer is in blue, green,
 // red order, as reduceImage reads it.
-Bytes packedPicture(const Rgb& colour, int width, int height, int depth, bool dither) {
+Bytes packedPicture(const Rgb& colour, std::int16_t width, std::int16_t height, std::int16_t depth,
+                    bool dither) {
     Bytes pixels;
-    for (int i = 0; i < width * height; ++i) {
-        for (int k = 2; k >= 0; --k) pixels.push_back(static_cast<std::uint8_t>(colour[k]));
-    }
-    EXPECT_EQ(reduceImage(pixels.data(), static_cast<std::int16_t>(width),
-                          static_cast<std::int16_t>(height), static_cast<std::int16_t>(depth),
-                          dither ? 1 : 0),
-              0);
-    pixels.resize(packedRowBytes(static_cast<std::int16_t>(depth), width) *
-                  static_cast<std::size_t>(height));
+    for (int i = 0; i < width * height * 3; ++i) pixels.push_back(colour[2 - i % 3]);
+    EXPECT_EQ(reduceImage(pixels.data(), width, height, depth, dither), 0);
+    pixels.resize(packedRowBytes(depth, width) * height);
     return pixels;
 }
 
-Rgb reduced(const Rgb& in, int depth, bool dither, int x = 0, int y = 0) {
-    auto r = static_cast<std::int16_t>(in[0]), g = static_cast<std::int16_t>(in[1]),
-         b = static_cast<std::int16_t>(in[2]);
-    reducePixel(r, g, b, static_cast<std::int16_t>(depth), dither ? 1 : 0, x, y);
+Rgb reduced(const Rgb& in, std::int16_t depth, bool dither, int x = 0, int y = 0) {
+    std::int16_t r = in[0], g = in[1], b = in[2];
+    reducePixel(r, g, b, depth, dither, x, y);
     return {r, g, b};
 }
 
 TEST(Reduce, PixelValuesOfEachDepth) {
-    const std::tuple<Rgb, int, bool, int, Rgb> cases[] = {
+    const std::tuple<Rgb, std::int16_t, bool, int, Rgb> cases[] = {
         {{128, 128, 128}, 4, false, 0, {108, 108, 108}},  // steps of 36, not 17
         {{128, 128, 128}, 8, false, 0, {119, 119, 119}},
         {{128, 128, 128}, 8, true, 0, {135, 135, 135}},  // a unit, not a level, lower
@@ -144,7 +131,7 @@ TEST(Reduce, PixelValuesOfEachDepth) {
 }
 
 TEST(Reduce, PackedPictures) {
-    const std::tuple<Rgb, int, int, int, bool, Bytes> cases[] = {
+    const std::tuple<Rgb, std::int16_t, std::int16_t, std::int16_t, bool, Bytes> cases[] = {
         // Mid gray falls on pattern 4, a checkerboard.
         {{128, 128, 128}, 8, 2, 1, true, {0xAA, 0x00, 0x55, 0x00}},
         {{128, 128, 128}, 8, 2, 1, false, {0x00, 0x00, 0x00, 0x00}},
@@ -162,23 +149,20 @@ TEST(Reduce, PackedPictures) {
     }
     // Below 16 bits white packs to code 0 and black to all ones, dithered or
     // not; 16 pixels fill whole bytes without padding.
-    for (int depth : {1, 2, 4, 8, 16}) {
-        for (bool dither : {false, true}) {
-            const Bytes white(static_cast<std::size_t>(4 * depth), depth == 16 ? 0xFF : 0x00);
-            const Bytes black(white.size(), depth == 16 ? 0x00 : 0xFF);
-            EXPECT_EQ(packedPicture({255, 255, 255}, 16, 2, depth, dither), white)
-                << depth << dither;
-            EXPECT_EQ(packedPicture({0, 0, 0}, 16, 2, depth, dither), black) << depth << dither;
-        }
+    for (int i = 0; i < 10; ++i) {
+        const std::int16_t depth = 1 << i / 2;
+        const Bytes white(4u * depth, depth == 16 ? 0xFF : 0x00), black(4u * depth, ~white[0]);
+        EXPECT_EQ(packedPicture({255, 255, 255}, 16, 2, depth, i % 2), white) << depth << i % 2;
+        EXPECT_EQ(packedPicture({0, 0, 0}, 16, 2, depth, i % 2), black) << depth << i % 2;
     }
 }
 
 TEST(Reduce, RowsArePaddedToEvenBytesWithZeroBits) {
-    const std::tuple<int, int, Bytes> cases[] = {
+    const std::tuple<std::int16_t, std::int16_t, Bytes> cases[] = {
         {1, 3, {0xE0, 0x00}}, {1, 20, {0xFF, 0xFF, 0xF0, 0x00}},    {2, 4, {0xFF, 0x00}},
         {4, 3, {0xFF, 0xF0}}, {8, 5, {255, 255, 255, 255, 255, 0}}, {16, 1, {0x00, 0x00}}};
     for (const auto& [depth, width, row] : cases) {
-        EXPECT_EQ(packedRowBytes(static_cast<std::int16_t>(depth), width), row.size());
+        EXPECT_EQ(packedRowBytes(depth, width), row.size());
         // A near-black whose input bytes are not 0, so that zero padding is
         // written and not left over; two rows follow each other without gaps.
         Bytes twoRows = row;
@@ -186,9 +170,9 @@ TEST(Reduce, RowsArePaddedToEvenBytesWithZeroBits) {
         EXPECT_EQ(packedPicture({3, 3, 3}, width, 2, depth, false), twoRows)
             << depth << " " << width;
     }
-    for (int depth : {0, 3, 24, -1}) {  // unsupported depths leave the buffer as it is
+    for (std::int16_t depth : {0, 3, 24, -1}) {  // unsupported depths leave the buffer as it is
         Bytes pixels = {1, 2, 3, 4, 5, 6};
-        EXPECT_EQ(reduceImage(pixels.data(), 2, 1, static_cast<std::int16_t>(depth), 1), 0);
+        EXPECT_EQ(reduceImage(pixels.data(), 2, 1, depth, 1), 0);
         EXPECT_EQ(pixels, (Bytes{1, 2, 3, 4, 5, 6})) << "depth " << depth;
     }
 }
@@ -207,16 +191,15 @@ TEST(Reduce, DitheredOneBitGrayBlackensAsManyPixelsAsItsPatternHasBits) {
 
 TEST(Reduce, RedAndBlueAreTreatedAlikeAndGraysComeBackGray) {
     int asymmetric = 0, unequalGrays = 0;
-    for (int depth : {1, 2, 4, 8, 16}) {
-        // Red and blue in steps of 5, green in steps of 15, at five positions
-        // and with the dither off and on.
-        for (int i = 0; i < 52 * 52 * 18 * 10; ++i) {
-            const int r = i % 52 * 5, b = i / 52 % 52 * 5, g = i / 2704 % 18 * 15, p = i / 48672;
-            const Rgb one = reduced({r, g, b}, depth, p % 2, p * 3 % 8, p * 5 % 8);
-            const Rgb other = reduced({b, g, r}, depth, p % 2, p * 3 % 8, p * 5 % 8);
-            asymmetric += one != Rgb{other[2], other[1], other[0]};
-            unequalGrays += depth < 8 && (one[0] != one[1] || one[1] != one[2]);
-        }
+    // Red and blue in steps of 5, green in steps of 15, at five positions
+    // and with the dither off and on, at every depth.
+    for (int i = 0; i < 52 * 52 * 18 * 10 * 5; ++i) {
+        const int r = i % 52 * 5, b = i / 52 % 52 * 5, g = i / 2704 % 18 * 15, p = i / 48672 % 10;
+        const std::int16_t depth = 1 << i / 486720;
+        const Rgb one = reduced({r, g, b}, depth, p % 2, p * 3 % 8, p * 5 % 8);
+        const Rgb other = reduced({b, g, r}, depth, p % 2, p * 3 % 8, p * 5 % 8);
+        asymmetric += one != Rgb{other[2], other[1], other[0]};
+        unequalGrays += depth < 8 && (one[0] != one[1] || one[1] != one[2]);
     }
     EXPECT_EQ(asymmetric, 0);
     EXPECT_EQ(unequalGrays, 0);
@@ -230,10 +213,8 @@ TEST(Reduce, PaletteIndexFollowsTheCheckerboardAndSkipsTheUnusedEntries) {
     EXPECT_EQ(paletteIndex(1, 0, 4, 4, 4), 255);  // still black after adding 3
     int unused = 0;
     for (int i = 0; i < 86 * 86 * 86 * 2; ++i) {
-        const auto r = static_cast<std::int16_t>(i % 86 * 3),
-                   g = static_cast<std::int16_t>(i / 86 % 86 * 3),
-                   b = static_cast<std::int16_t>(i / 7396 % 86 * 3);
-        const std::uint8_t entry = paletteIndex(i / 636056, 0, r, g, b);
+        const std::uint8_t entry =
+            paletteIndex(i / 636056, 0, i % 86 * 3, i / 86 % 86 * 3, i / 7396 % 86 * 3);
         unused += entry >= 224 && entry <= 254;
     }
     EXPECT_EQ(unused, 0);

@@ -38,18 +38,19 @@ const Bytes kUsers = userList({{22, "Carol", "carol2"},
                                {-5, "Bob", "bob"}});
 
 TEST(UserList, NamesComeFromTheLastMatchOfTheFolderAndNumbersFromTheFirstOfTheName) {
-    EXPECT_EQ(lookUpUserName(kUsers, "alice"), "Alice Renamed");
-    EXPECT_EQ(lookUpUserName(kUsers, "carol1"), "Carol");
-    EXPECT_EQ(lookUpUserName(kUsers, "BOB"), "BOB");  // case matters; no match keeps the folder
-    EXPECT_EQ(findUserNumber(kUsers, "Carol"), 22);   // two users of that name: the first
-    EXPECT_EQ(findUserNumber(kUsers, "Alice Renamed"), 0x01020304);
-    EXPECT_EQ(findUserNumber(kUsers, "Bob"), -5);
-    EXPECT_EQ(findUserNumber(kUsers, "Nobody"), std::nullopt);
+    // Case matters, and a folder that matches no user is its own name; of
+    // two users of a name the first counts.
+    std::string found;
+    for (const char* folder : {"alice", "carol1", "BOB"})
+        found += lookUpUserName(kUsers, folder) + "; ";
+    for (const char* name : {"Carol", "Alice Renamed", "Bob", "Nobody"})
+        found += ::testing::PrintToString(findUserNumber(kUsers, name)) + "; ";
+    EXPECT_EQ(found, "Alice Renamed; Carol; BOB; (22); (16909060); (-5); (nullopt); ");
     EXPECT_EQ(installMarkPath(-5),
               "Software\\U.S. Robotics\\Pilot Desktop\\HotSync Manager\\Install-5");
 }
 
-TEST(UserList, RunsStopBelow32AndFieldsBeforeTheirEarliestPlaceMatchNothing) {
+TEST(UserList, RunsStopBelow32FieldsBeforeTheirEarliestPlaceMatchNothingAndNoReadGoesPastTheEnd) {
     // Files and the name they give for folder "ff".
     const std::pair<std::string, std::string> names[] = {
         {"\0\0\0\0xy\037Name\002ff"s, "Name"},
@@ -66,10 +67,8 @@ TEST(UserList, RunsStopBelow32AndFieldsBeforeTheirEarliestPlaceMatchNothing) {
     const Bytes longName = userList({{9, std::string(300, 'L'), std::string(256, 'f')}});
     EXPECT_EQ(findUserNumber(longName, std::string(300, 'L')), 9);
     EXPECT_EQ(lookUpUserName(longName, std::string(256, 'f')), "," + std::string(300, 'L'));
-}
-
-// Under the sanitizers this also shows that no byte outside the buffer is read.
-TEST(UserList, EmptyTruncatedAndRandomFilesGiveTheRightAnswerOrNone) {
+    // Empty, truncated and random files give the right answer or none; under
+    // the sanitizers this also shows that no byte outside the buffer is read.
     EXPECT_EQ(lookUpUserName({}, "alice"), "alice");
     EXPECT_EQ(findUserNumber({}, ""), std::nullopt);
     for (std::size_t size = 0; size <= kUsers.size(); ++size) {

@@ -10,57 +10,47 @@ namespace {
 
 using fixtures::Bytes;
 
-struct BlockFields {
-    std::uint32_t headerSize;
-    std::uint16_t bits;
-    std::uint32_t compression;
-    std::uint32_t colorsUsed;
-    std::size_t size;  // of the whole block: exactly this long, so that a read
-                       // past it shows under the sanitizers
-};
-
-// A block of zeros with the four fields the file header depends on.
-Bytes blockOf(const BlockFields& f) {
-    Bytes block(std::max<std::size_t>(f.size, 40), 0);
+// A block of zeros but for the four fields the file header depends on,
+// exactly size bytes long, so that a read past it shows under the sanitizers.
+Bytes blockOf(std::uint32_t headerSize, std::uint16_t bits, std::uint32_t compression,
+              std::uint32_t colorsUsed, std::size_t size) {
+    Bytes block(std::max<std::size_t>(size, 40), 0);
     const auto put = [&block](std::size_t at, std::uint32_t value, int bytes) {
         for (int i = 0; i < bytes; ++i) block[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
     };
-    put(0, f.headerSize, 4);
-    put(14, f.bits, 2);
-    put(16, f.compression, 4);
-    put(32, f.colorsUsed, 4);
-    block.resize(f.size);
+    put(0, headerSize, 4);
+    put(14, bits, 2);
+    put(16, compression, 4);
+    put(32, colorsUsed, 4);
+    block.resize(size);
     return block;
 }
 
 TEST(DibBlock, PixelOffsetFollowsTheRealHeaderItsMasksAndItsPalette) {
-    const std::pair<BlockFields, std::uint32_t> cases[] = {
-        {{40, 24, 0, 0, 100}, 54},
-        {{40, 8, 0, 0, 1064}, 1078},  // colours used 0: 256 entries
-        {{40, 8, 0, 3, 100}, 66},
-        {{40, 1, 0, 0, 100}, 62},
-        {{40, 24, 0, 2, 100}, 62},    // a 24-bit picture may carry a palette too
-        {{40, 32, 3, 0, 100}, 66},    // three masks behind a 40-byte header
-        {{124, 32, 3, 0, 200}, 138},  // the V5 header holds its masks
-        {{124, 8, 0, 0, 1200}, 1162},
-        {{108, 4, 0, 0, 200}, 186},
-        // Refused (0): cut inside the palette, inside a V5 header, a header
-        // larger than the block, the 12-byte header with other fields, a
-        // palette no block can hold.
-        {{40, 8, 0, 0, 1063}, 0},
-        {{124, 24, 0, 0, 123}, 0},
-        {{0xFFFFFFFF, 24, 0, 0, 100}, 0},
-        {{12, 24, 0, 0, 100}, 0},
-        {{40, 8, 0, 0xFFFFFFFF, 100}, 0},
-    };
-    for (const auto& [fields, offset] : cases) {
-        const DibFileHeader header = dibFileHeader(blockOf(fields));
-        SCOPED_TRACE(::testing::Message() << fields.headerSize << " bytes, " << fields.bits
-                                          << " bits, colours used " << fields.colorsUsed);
+    // Header size, bits, compression, colours used, block size and the pixel
+    // offset. Colours used 0 with 8 bits is 256 entries; a 24-bit picture may
+    // carry a palette too; three masks follow a 40-byte header, and the V5
+    // header holds its own. Refused (0): cut inside the palette, inside a V5
+    // header, a header larger than the block, the 12-byte header with other
+    // fields, a palette no block can hold.
+    const std::tuple<std::uint32_t, std::uint16_t, std::uint32_t, std::uint32_t, std::size_t,
+                     std::uint32_t>
+        cases[] = {{40, 24, 0, 0, 100, 54},   {40, 8, 0, 0, 1064, 1078},
+                   {40, 8, 0, 3, 100, 66},    {40, 1, 0, 0, 100, 62},
+                   {40, 24, 0, 2, 100, 62},   {40, 32, 3, 0, 100, 66},
+                   {124, 32, 3, 0, 200, 138}, {124, 8, 0, 0, 1200, 1162},
+                   {108, 4, 0, 0, 200, 186},  {40, 8, 0, 0, 1063, 0},
+                   {124, 24, 0, 0, 123, 0},   {0xFFFFFFFF, 24, 0, 0, 100, 0},
+                   {12, 24, 0, 0, 100, 0},    {40, 8, 0, 0xFFFFFFFF, 100, 0}};
+    for (const auto& [headerSize, bits, compression, colorsUsed, size, offset] : cases) {
+        const DibFileHeader header =
+            dibFileHeader(blockOf(headerSize, bits, compression, colorsUsed, size));
+        SCOPED_TRACE(::testing::Message()
+                     << headerSize << " bytes, " << bits << " bits, colours used " << colorsUsed);
         EXPECT_EQ(header.status, offset == 0 ? kDibTooShort : 0);
-        const auto size = static_cast<std::uint32_t>(fields.size + 14);
+        const auto total = static_cast<std::uint32_t>(size + 14);
         const std::array<std::uint8_t, 14> expected{
-            'B', 'M', std::uint8_t(size),   std::uint8_t(size >> 8),   0, 0, 0, 0,
+            'B', 'M', std::uint8_t(total),  std::uint8_t(total >> 8),  0, 0, 0, 0,
             0,   0,   std::uint8_t(offset), std::uint8_t(offset >> 8), 0, 0};
         if (offset != 0) {
             EXPECT_EQ(header.bytes, expected);
@@ -68,7 +58,7 @@ TEST(DibBlock, PixelOffsetFollowsTheRealHeaderItsMasksAndItsPalette) {
     }
     // Every cut of a good block below the 40 bytes of its header.
     for (std::size_t size = 0; size < 40; ++size)
-        EXPECT_EQ(dibFileHeader(blockOf({40, 24, 0, 0, size})).status, kDibTooShort) << size;
+        EXPECT_EQ(dibFileHeader(blockOf(40, 24, 0, 0, size)).status, kDibTooShort) << size;
 }
 
 }  // namespace

@@ -73,14 +73,13 @@ TEST(PictureRead, EveryFormatGivesTheCanvasOfImageMagicksDecode) {
         const std::string path = picturePath(file);
         const PictureReadResult read = readPicture(path);
         if (file.starts_with("tiff") && !kWindows) {
-            EXPECT_EQ(read.status, kPictureBadFormat);
             EXPECT_EQ(read.problem, PictureProblem::NotInThisBuild);
             continue;
         }
         ASSERT_EQ(read.status, 0) << pictureProblemText(read);
-        const bool upright = file == "jpeg-orientation-6.jpg" || file == "jpeg-orientation-8.jpg";
-        EXPECT_EQ(read.canvas.width, upright ? 160 : 208);
-        EXPECT_EQ(read.canvas.height, upright ? 203 : 150);
+        const bool upright = file.ends_with("-6.jpg") || file.ends_with("-8.jpg");
+        EXPECT_EQ(std::to_string(read.canvas.width) + "x" + std::to_string(read.canvas.height),
+                  upright ? "160x203" : "208x150");
         // JPEG decoders may round their transforms differently.
         EXPECT_LE(largestDifference(read.canvas, testing::readPpm(path + ".ppm")),
                   file.starts_with("jpeg") ? 2 : 0);

@@ -62,8 +62,7 @@ convert src.ppm -type Palette -colors 200 -compress None bmp3:bmp-8.bmp
 convert src.ppm -type Palette -colors 12 -compress None bmp3:bmp-4.bmp
 convert src.ppm -monochrome -compress None bmp3:bmp-1.bmp
 
-for picture in png-* jpeg-* gif-* tiff-* bmp-*; do
-  case $picture in *.ppm) continue ;; esac
+for picture in *.png *.jpg *.gif *.tif *.bmp; do
   convert "$picture[0]" -auto-orient -background white -alpha remove -alpha off -depth 8 \
     "ppm:$picture.ppm"
 done
