@@ -1,11 +1,10 @@
 #!/usr/bin/python3
-"""Drops files (a text/uri-list) or a PNG without a file (image/png, as a
-browser gives it) on the X window at a screen point, as an XDND 5 source:
+"""xdnd_drop.py STATUS X Y --files PATH... | --png PATH
 
-    xdnd_drop.py STATUS X Y --files PATH...  |  --png PATH
-
-Writes the outcome to the file STATUS for a caller that cannot wait for this
-process: 0 once the target finished the drop, 1 refused, 2 timed out."""
+Drops files (text/uri-list) or a PNG without a file (image/png, as a browser
+gives it) on the X window at a screen point, as an XDND 5 source. Writes to the
+file STATUS, for a caller that cannot wait for this process, 0 once the target
+finished the drop, 1 when it refused, 2 on a timeout."""
 import os
 import sys
 import time
@@ -31,11 +30,10 @@ unix_connect._get_unix_socket = _abstract_first
 
 
 def drop(x, y, mode, paths):
-    if mode == "--files":  # CRLF separated, as the format asks
-        mime = "text/uri-list"
-        payload = "".join("file://" + urllib.parse.quote(p) + "\r\n" for p in paths).encode()
-    else:
-        mime, payload = "image/png", open(paths[0], "rb").read()
+    files = mode == "--files"  # the URIs separated by CRLF, as the format asks
+    mime = "text/uri-list" if files else "image/png"
+    payload = ("".join("file://" + urllib.parse.quote(p) + "\r\n" for p in paths).encode()
+               if files else open(paths[0], "rb").read())
     disp = display.Display()
     atom, root = disp.intern_atom, disp.screen().root
     source = root.create_window(0, 0, 1, 1, 0, X.CopyFromParent)
