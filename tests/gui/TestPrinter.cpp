@@ -34,12 +34,10 @@ HANDLE addPrinter(const std::string& descriptionPath) {
                                   fixtures::Bytes(description.begin(), description.end())))
         return nullptr;
     char driverFile[] = "wineps.drv", raw[] = "RAW", none[] = "";
-    DRIVER_INFO_3A driver{};
-    driver.cVersion = 3;
-    driver.pName = kName;
-    driver.pDriverPath = driver.pConfigFile = driverFile;
-    driver.pDataFile = const_cast<char*>(descriptionPath.c_str());
-    driver.pDefaultDataType = raw;
+    // Version, name, environment, driver, data file, configuration and data type.
+    DRIVER_INFO_3A driver{
+        3,          kName,   nullptr, driverFile, const_cast<char*>(descriptionPath.c_str()),
+        driverFile, nullptr, nullptr, nullptr,    raw};
     if (!AddPrinterDriverExA(nullptr, 3, reinterpret_cast<BYTE*>(&driver),
                              APD_COPY_NEW_FILES | APD_COPY_FROM_DIRECTORY))
         return nullptr;
