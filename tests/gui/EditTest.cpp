@@ -11,7 +11,6 @@
 #include <tuple>
 #include <vector>
 
-#include "interchange/PictureFile.h"
 #include "tests/TestSupport.h"
 #include "tests/fixtures/DemoDatabase.h"
 #include "tests/gui/AppDriver.h"
