@@ -16,55 +16,26 @@ using fixtures::Bytes;
 using fixtures::FixtureRecord;
 using fixtures::readFileBytes;
 
-// One record of the scene and the attribute word its entry carries.
-struct Placed {
-    FixtureRecord record;
-    std::uint32_t attributes;
-};
-
-// The database of the records in this order, each entry with its attributes.
-Bytes assemble(const std::vector<Placed>& placed) {
-    std::vector<FixtureRecord> records;
-    for (const Placed& p : placed) records.push_back(p.record);
-    Bytes bytes = fixtures::buildDatabase("Edits", records);
-    for (std::size_t i = 0; i < placed.size(); ++i) {
-        for (int b = 0; b < 4; ++b) {
-            bytes[78 + 8 * i + 4 + static_cast<std::size_t>(b)] =
-                static_cast<std::uint8_t>(placed[i].attributes >> (24 - 8 * b));
-        }
-    }
-    return bytes;
-}
-
-// Two stray continuation records, a picture of two tiles across, a picture
-// of two layers and a one-tile picture: images 0, 1 and 2.
-std::vector<std::vector<Placed>> sceneGroups(const std::string& secondName = "Layers") {
+// The scene's groups of records in this order: two stray continuation
+// records, a picture of two tiles across, a picture of two layers and a
+// one-tile picture (images 0, 1 and 2). Every entry has attributes of its own.
+Bytes sceneOf(const std::vector<int>& order, const std::string& secondName = "Layers") {
     const auto value = [](int layer, int x, int y) {
         return fixtures::rgb565(x + layer * 9, y, 3);
     };
-    std::vector<std::vector<Placed>> groups(4);
+    std::vector<FixtureRecord> groups[] = {
+        {testing::makeRecord(8, 160, 160), testing::makeRecord(8, 160, 160)},
+        testing::tiles("Wide", 300, 100, value),
+        fixtures::tiledImageRecords({secondName, 160, 160, 16, 2, true, true, value}),
+        testing::tiles("Single", 40, 30, value, 1, true)};
+    groups[0][0].label = groups[0][1].label = "#(1,0) - 320x160 Lost";
     std::uint32_t attributes = 0x40000001;
-    const auto add = [&](std::size_t group, const std::vector<FixtureRecord>& records) {
-        for (const FixtureRecord& record : records) groups[group].push_back({record, attributes++});
-    };
-    FixtureRecord stray = testing::makeRecord(8, 160, 160);
-    stray.label = "#(1,0) - 320x160 Lost";
-    add(0, {stray, stray});
-    add(1, testing::tiles("Wide", 300, 100, value));
-    fixtures::TiledImage layered{secondName, 160, 160, 16, 2, true, true, value};
-    add(2, fixtures::tiledImageRecords(layered));
-    add(3, testing::tiles("Single", 40, 30, value, 1, true));
-    return groups;
-}
-
-// The scene's groups of records in this order.
-Bytes sceneOf(const std::vector<int>& order, const std::string& secondName = "Layers") {
-    const std::vector<std::vector<Placed>> groups = sceneGroups(secondName);
-    std::vector<Placed> placed;
-    for (const int g : order)
-        placed.insert(placed.end(), groups[static_cast<std::size_t>(g)].begin(),
-                      groups[static_cast<std::size_t>(g)].end());
-    return assemble(placed);
+    for (auto& group : groups) {
+        for (FixtureRecord& record : group) record.attributes = attributes++;
+    }
+    std::vector<FixtureRecord> records;
+    for (const int g : order) records.insert(records.end(), groups[g].begin(), groups[g].end());
+    return fixtures::buildDatabase("Edits", records);
 }
 
 // That a break at any step of the rewrite keeps the old database, the

@@ -1,10 +1,15 @@
+// Records: their pixel formats and padding, the run-length packets of
+// compressed pixel data, the palette and the labels' character set.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <numeric>
 #include <tuple>
 
 #include "database/ImageRecord.h"
 #include "database/RecordCheck.h"
+#include "database/RunLengthCodec.h"
+#include "database/TextEncoding.h"
 #include "tests/database/DatabaseTestSupport.h"
 
 namespace ferrovel {
@@ -150,6 +155,124 @@ TEST(RecordCheck, TheStructureCheckReadsHeadersAloneAndTheDecodeCheckFindsCutRun
         EXPECT_EQ(text(checkRecord(file.get(), 0, bytes.size(), CheckDepth::Structure)),
                   text(c.structure));
         EXPECT_EQ(text(checkRecord(file.get(), 0, bytes.size())), text(c.decode)) << c.fileBytes;
+    }
+}
+
+// That whatever the run-length encoder accepts decodes back to itself is the
+// run-length fuzz target's check, on any input.
+TEST(RunLengthDecoder, ExhaustedOnlyOnceTheFileHasEnded) {
+    // Four 0x11, then a literal packet of three bytes of which the file holds
+    // two: the 0xFF bytes the file holds do not end it.
+    const auto file = testing::openScratch("exhaust.bin", {0x07, 0x11, 0x04, 0xFF, 0xFF});
+    RunLengthDecoder decoder;
+    beginDecode(decoder, file.get());
+    Bytes got(6);
+    decodeBytes(decoder, got.data(), got.size());
+    EXPECT_EQ(got, (Bytes{0x11, 0x11, 0x11, 0x11, 0xFF, 0xFF}));
+    EXPECT_FALSE(decoderExhausted(decoder));
+    decodeBytes(decoder, got.data(), 1);
+    EXPECT_EQ(got[0], 0xFF);
+    EXPECT_TRUE(decoderExhausted(decoder));
+}
+
+// Encodes into an area of input.size() bytes followed by canary bytes, and
+// checks that the encoder kept to its area.
+Bytes encode(const Bytes& input) {
+    Bytes area(input.size() + 16, 0xA5);
+    const std::size_t n = encodeRuns(input.data(), input.size(), area.data());
+    EXPECT_LT(n, std::max<std::size_t>(input.size(), 1));
+    EXPECT_EQ(
+        std::count(area.begin() + static_cast<std::ptrdiff_t>(input.size()), area.end(), 0xA5), 16)
+        << "wrote past the area of " << input.size() << " bytes";
+    area.resize(n);
+    return area;
+}
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+Bytes repeated(std::size_t count, const Bytes& piece) {
+    Bytes out;
+    while (count-- > 0) out = out + piece;
+    return out;
+}
+
+TEST(RunLengthEncoder, GreedyPieces) {
+    Bytes ascending(129);
+    std::iota(ascending.begin(), ascending.end(), std::uint8_t{0});
+    const Bytes sevens(10, 7);
+    const std::pair<Bytes, Bytes> cases[] = {
+        // Two equal bytes stay in a literal, three break it, also at the start.
+        {Bytes{1, 2, 3, 4, 9, 9} + sevens, {10, 1, 2, 3, 4, 9, 9, 19, 7}},
+        {Bytes{1, 2, 2, 2, 9, 9} + sevens, {0, 1, 5, 2, 3, 9, 19, 7}},
+        {Bytes{1, 1, 1, 2, 9, 9} + sevens, {5, 1, 4, 2, 9, 9, 19, 7}},
+        // Full packets of 128 and what follows them (blank tiles, the append
+        // tests pin byte for byte); a 129th distinct byte starts a new literal.
+        {Bytes(128, 9), {255, 9}},
+        {Bytes(129, 9), {255, 9, 1, 9}},
+        {Bytes(130, 9), {255, 9, 3, 9}},
+        {ascending + Bytes(200, 0), Bytes{254} + Bytes(ascending.begin(), ascending.end() - 1) +
+                                        Bytes{0, 128, 255, 0, 143, 0}},
+        // The longest input, and one byte more.
+        {Bytes(32767, 0), repeated(255, {255, 0}) + Bytes{253, 0}},
+        {Bytes(32768, 0), {}},
+        // An area of L bytes holds at most L - 2, or L - 1 when the last piece
+        // is the lone closing byte: no room for these.
+        {{1, 2, 3, 4}, {}},
+        {{3}, {}},
+        {{5, 5, 5, 5, 7, 8}, {}},
+        {{5, 5, 5, 7}, {}},
+        {{5, 5, 1, 2, 3, 4, 9, 9, 9}, {}},
+        {{5, 5, 5, 5, 7, 7}, {7, 5, 3, 7}},
+        {{5, 5, 5, 5, 7}, {7, 5, 1, 7}},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(encode(cases[i].first), cases[i].second) << "case " << i;
+}
+
+using Rgb = std::vector<int>;
+using testing::colourOf;
+
+TEST(Palette, CubeGraysNamedColoursBlackAndTheGrayMaps) {
+    const int levels[] = {255, 204, 153, 102, 51, 17}, blueBase[] = {0, 6, 12, 108, 114, 120};
+    for (int i = 0; i < 216; ++i) {
+        const int r = i / 36, g = i / 6 % 6, b = i % 6;
+        EXPECT_EQ(colourOf(8, 18 * r + g + blueBase[b]), (Rgb{levels[r], levels[g], levels[b]}));
+    }
+    const int grays[] = {34, 68, 85, 119, 136, 170, 187, 221, 238, 204};
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(colourOf(8, 216 + i), Rgb(3, grays[i])) << 216 + i;
+    const std::pair<int, Rgb> named[] = {
+        {226, {136, 0, 0}}, {227, {136, 0, 136}}, {228, {0, 136, 0}}, {229, {0, 136, 136}}};
+    for (const auto& [index, colour] : named) EXPECT_EQ(colourOf(8, index), colour) << index;
+    for (int i = 230; i < 256; ++i) EXPECT_EQ(colourOf(8, i), Rgb(3, 0)) << i;
+    // The gray maps of the 2- and 4-bit formats point at exact levels.
+    for (int v = 0; v < 4; ++v) EXPECT_EQ(colourOf(8, kGray2Entries[v]), Rgb(3, 255 - 85 * v)) << v;
+    for (int v = 0; v < 16; ++v)
+        EXPECT_EQ(colourOf(8, kGray4Entries[v]), Rgb(3, 255 - 17 * v)) << v;
+}
+
+// Labels in the handheld's character set against the program's UTF-8.
+
+TEST(TextEncoding, EveryHandheldByteComesBackAndWhatTheHandheldLacksBecomesAQuestionMark) {
+    std::string all;
+    for (int byte = 1; byte < 256; ++byte) all.push_back(static_cast<char>(byte));
+    EXPECT_EQ(utf8ToHandheld(handheldToUtf8(all)), all);
+    // UTF-8 and the handheld's bytes for it; the first three convert both ways.
+    const std::pair<const char*, const char*> cases[] = {
+        {"\xE2\x82\xAC", "\x80"},  {"\xC5\xB8", "\x9F"},
+        {"\xC3\xBF", "\xFF"},      {"\xE5\x86\x99\xE7\x9C\x9F 1", "?? 1"},  // 写真 1
+        {"\xF0\x9F\x98\x80", "?"},  // beyond the 16-bit plane
+        {"\xC2\x80", "?"},          // a C1 control 1252 lacks
+        {"a\xC3", "a?"},            // cut short
+        {"\xC0\xAF", "??"},         // overlong
+        {"\xED\xA0\x80", "???"},    // a surrogate
+        {"\xA9x", "?x"},            // a stray continuation
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_EQ(utf8ToHandheld(cases[i].first), cases[i].second) << i;
+        EXPECT_TRUE(i >= 3 || handheldToUtf8(cases[i].second) == cases[i].first) << i;
     }
 }
 
