@@ -183,6 +183,26 @@ void deletePalmDesktopKeys() {
         RegDeleteTreeA(HKEY_CURRENT_USER, key);
 }
 
+void storeImportSettings(std::initializer_list<std::int16_t> values) {
+    if (values.size() == 0) RegDeleteTreeA(HKEY_CURRENT_USER, kImportSettingsKey);
+    for (std::size_t i = 0; i < values.size(); ++i)
+        RegSetKeyValueA(HKEY_CURRENT_USER, kImportSettingsKey, kImportSettingValues[i], REG_BINARY,
+                        values.begin() + i, 2);
+}
+
+std::vector<std::string> storedImages(const std::string& database, std::size_t first) {
+    std::FILE* file = std::fopen(database.c_str(), "rb");
+    const std::vector<CatalogueEntry> entries = listCatalogue(file);
+    std::fclose(file);
+    std::vector<std::string> images;
+    for (std::size_t i = first; i < entries.size(); ++i) {
+        const ImageInfo& info = entries[i].info;
+        images.push_back(entries[i].name + " " + std::to_string(info.width) + "x" +
+                         std::to_string(info.height) + " " + std::to_string(info.bitsPerPixel));
+    }
+    return images;
+}
+
 RgbImage composedImage(const std::string& database, int index) {
     RgbImage image;
     if (std::FILE* file = std::fopen(database.c_str(), "rb")) {

@@ -6,6 +6,8 @@
 #include <windows.h>
 
 #include <chrono>
+#include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -99,6 +101,17 @@ std::string demoDatabasePath();
 // its registry keys names it; and both keys removed, with all below them.
 void setPalmDesktopFolder(bool firstKey, const std::string& folder);
 void deletePalmDesktopKeys();
+
+// Where the Import Image dialog keeps its choices (format, proportions,
+// dither), and those choices stored as it stores them; none at all for an
+// empty list.
+inline constexpr const char* kImportSettingsKey = "Software\\Ferrovel\\ImageManager\\5.0";
+inline constexpr const char* kImportSettingValues[] = {"ImportFormat", "ImportProportional",
+                                                       "ImportDither"};
+void storeImportSettings(std::initializer_list<std::int16_t> values);
+
+// The images of a database file from index first on, as "name WxH bits".
+std::vector<std::string> storedImages(const std::string& database, std::size_t first);
 
 // Image index of a database file, composed as the program composes it.
 RgbImage composedImage(const std::string& database, int index);

@@ -15,8 +15,6 @@
 
 namespace ferrovel::gui {
 
-void storeImportSettings(std::initializer_list<std::int16_t> values);  // in ImportTest.cpp
-
 namespace {
 
 using fixtures::Bytes;

@@ -19,10 +19,6 @@
 
 namespace ferrovel::gui {
 
-// In ImportTest.cpp.
-void storeImportSettings(std::initializer_list<std::int16_t> values);
-std::vector<std::string> storedImages(const std::string& database, std::size_t first);
-
 namespace {
 
 using V = std::vector<std::string>;

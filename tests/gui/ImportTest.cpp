@@ -12,7 +12,6 @@
 #include "convert/Adjust.h"
 #include "convert/Reduce.h"
 #include "convert/Scale.h"
-#include "database/Catalogue.h"
 #include "database/TextEncoding.h"
 #include "interchange/Bmp.h"
 #include "interchange/PictureFile.h"
@@ -22,33 +21,6 @@
 #include "tests/gui/Screenshot.h"
 
 namespace ferrovel::gui {
-
-constexpr const char* kSettings = "Software\\Ferrovel\\ImageManager\\5.0";
-constexpr const char* kValues[] = {"ImportFormat", "ImportProportional", "ImportDither"};
-
-// Shared with the clipboard and drop tests, which declare them.
-// The import choices as the dialog stores them (format, proportions, dither);
-// none at all for an empty list.
-void storeImportSettings(std::initializer_list<std::int16_t> values) {
-    if (values.size() == 0) RegDeleteTreeA(HKEY_CURRENT_USER, kSettings);
-    for (std::size_t i = 0; i < values.size(); ++i)
-        RegSetKeyValueA(HKEY_CURRENT_USER, kSettings, kValues[i], REG_BINARY, values.begin() + i,
-                        2);
-}
-
-// The images of a database file from index first on, as "name WxH bits".
-std::vector<std::string> storedImages(const std::string& database, std::size_t first) {
-    std::FILE* file = std::fopen(database.c_str(), "rb");
-    const std::vector<CatalogueEntry> entries = listCatalogue(file);
-    std::fclose(file);
-    std::vector<std::string> images;
-    for (std::size_t i = first; i < entries.size(); ++i) {
-        const ImageInfo& info = entries[i].info;
-        images.push_back(entries[i].name + " " + std::to_string(info.width) + "x" +
-                         std::to_string(info.height) + " " + std::to_string(info.bitsPerPixel));
-    }
-    return images;
-}
 
 namespace {
 constexpr const char* kAppTitle = "Ferrovel Image Manager";
@@ -61,11 +33,11 @@ using V = std::vector<std::string>;
 // The three stored settings, "-" for one missing or not a 2-byte binary.
 std::string storedSettings() {
     std::string all;
-    for (const char* name : kValues) {
+    for (const char* name : kImportSettingValues) {
         std::uint16_t value = 0;
         DWORD size = sizeof value;
-        const LSTATUS read = RegGetValueA(HKEY_CURRENT_USER, kSettings, name, RRF_RT_REG_BINARY,
-                                          nullptr, &value, &size);
+        const LSTATUS read = RegGetValueA(HKEY_CURRENT_USER, kImportSettingsKey, name,
+                                          RRF_RT_REG_BINARY, nullptr, &value, &size);
         all += read == ERROR_SUCCESS && size == 2 ? std::to_string(value) + " " : "- ";
     }
     return all;
