@@ -13,10 +13,6 @@ namespace {
 using namespace ferrovel;
 using fixtures::Bytes;
 
-void put(const std::filesystem::path& path, const Bytes& bytes) {
-    fixtures::writeFileBytes(path.string(), bytes);
-}
-
 std::vector<fixtures::FixtureRecord> smallImage(std::uint16_t bits, bool compressed, int layers) {
     return fixtures::tiledImageRecords(
         {"Seed", 170, 30, bits, layers, compressed, false, [](int layer, int x, int y) {
@@ -28,15 +24,17 @@ std::vector<fixtures::FixtureRecord> smallImage(std::uint16_t bits, bool compres
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
-    const std::filesystem::path root = argv[1];
-    for (const char* folder : {"database", "runlength"})
-        std::filesystem::create_directories(root / folder);
-    put(root / "database" / "empty.pdb", fixtures::buildDatabase("empty", {}));
+    const std::string root = argv[1];
+    for (const char* folder : {"/database", "/runlength"})
+        std::filesystem::create_directories(root + folder);
+    fixtures::writeFileBytes(root + "/database/empty.pdb", fixtures::buildDatabase("empty", {}));
     for (std::uint16_t bits : {1, 2, 4, 8, 16}) {
-        put(root / "database" / ("small" + std::to_string(bits) + ".pdb"),
+        fixtures::writeFileBytes(
+            root + "/database/small" + std::to_string(bits) + ".pdb",
             fixtures::buildDatabase("small", smallImage(bits, bits != 16, bits == 16 ? 2 : 1)));
     }
-    put(root / "runlength" / "runs.bin", Bytes{1, 2, 2, 2, 9, 9, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7});
-    put(root / "runlength" / "zeros.bin", Bytes(300, 0));
+    fixtures::writeFileBytes(root + "/runlength/runs.bin",
+                             Bytes{1, 2, 2, 2, 9, 9, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7});
+    fixtures::writeFileBytes(root + "/runlength/zeros.bin", Bytes(300, 0));
     return 0;
 }

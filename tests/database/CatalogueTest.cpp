@@ -220,17 +220,15 @@ TEST(ContainerCreate, EmptyDatabaseIsByteExact) {
 }
 
 TEST(ContainerValidation, OnlyTheCreatorDecides) {
-    Bytes bytes = fixtures::buildDatabase("Valid", {});
-    EXPECT_TRUE(isImageDatabase(openScratch("valid.pdb", bytes).get()));
-    std::copy_n("Junk", 4, bytes.begin() + 60);
-    EXPECT_TRUE(isImageDatabase(openScratch("other-type.pdb", bytes).get()));
-    bytes.resize(68);
-    EXPECT_TRUE(isImageDatabase(openScratch("68-bytes.pdb", bytes).get()));
-    bytes.resize(67);
-    EXPECT_FALSE(isImageDatabase(openScratch("67-bytes.pdb", bytes).get()));
-    bytes = fixtures::buildDatabase("Valid", {});
-    bytes[67] = 'L';
-    EXPECT_FALSE(isImageDatabase(openScratch("other-creator.pdb", bytes).get()));
+    const Bytes good = fixtures::buildDatabase("Valid", {});
+    const auto valid = [](const Bytes& bytes) {
+        return isImageDatabase(openScratch("valid.pdb", bytes).get());
+    };
+    Bytes otherType = good, otherCreator = good;
+    std::copy_n("Junk", 4, otherType.begin() + 60);
+    otherCreator[67] = 'L';
+    EXPECT_TRUE(valid(good) && valid(otherType) && valid(Bytes(good.begin(), good.begin() + 68)));
+    EXPECT_FALSE(valid(Bytes(good.begin(), good.begin() + 67)) || valid(otherCreator));
 }
 
 TEST(ContainerRecords, CountIsSignedAndMissingEntriesReadOnes) {
@@ -257,13 +255,9 @@ TEST(ContainerRecords, CountIsSignedAndMissingEntriesReadOnes) {
 // A UTF-8 path names the file of those characters, whatever code page the
 // process runs under (the test programs run under Windows' Latin one).
 TEST(FileOpen, AFileOfAnyNameIsCreatedUnderThatNameAndOpensAgain) {
-    const std::string folder = testing::freshFolder("open");
-    std::FILE* created = openFile(folder + "\u5199\u771F \u00E9.bin", "wb");
-    ASSERT_NE(created, nullptr);
-    std::fclose(created);
-    std::FILE* opened = openFile(folder + "\u5199\u771F \u00E9.bin", "rb");
-    EXPECT_NE(opened, nullptr);
-    if (opened) std::fclose(opened);
+    const std::string folder = testing::freshFolder("open"), name = "\u5199\u771F \u00E9.bin";
+    ASSERT_TRUE(OpenFile(openFile(folder + name, "wb")));
+    EXPECT_TRUE(OpenFile(openFile(folder + name, "rb")));
     const auto entry = std::filesystem::directory_iterator(folder);
     ASSERT_NE(entry, std::filesystem::directory_iterator());
     EXPECT_TRUE(entry->path().filename().u8string() == u8"\u5199\u771F \u00E9.bin");

@@ -193,30 +193,25 @@ Bytes operator+(Bytes a, const Bytes& b) {
     return a;
 }
 
-Bytes repeated(std::size_t count, const Bytes& piece) {
-    Bytes out;
-    while (count-- > 0) out = out + piece;
-    return out;
-}
-
 TEST(RunLengthEncoder, GreedyPieces) {
-    Bytes ascending(129);
+    Bytes ascending(128);
     std::iota(ascending.begin(), ascending.end(), std::uint8_t{0});
     const Bytes sevens(10, 7);
+    Bytes longest;  // 32767 zeros: 255 full repeat packets and one of 127
+    for (int i = 0; i < 255; ++i) longest = longest + Bytes{255, 0};
     const std::pair<Bytes, Bytes> cases[] = {
         // Two equal bytes stay in a literal, three break it, also at the start.
         {Bytes{1, 2, 3, 4, 9, 9} + sevens, {10, 1, 2, 3, 4, 9, 9, 19, 7}},
         {Bytes{1, 2, 2, 2, 9, 9} + sevens, {0, 1, 5, 2, 3, 9, 19, 7}},
         {Bytes{1, 1, 1, 2, 9, 9} + sevens, {5, 1, 4, 2, 9, 9, 19, 7}},
         // Full packets of 128 and what follows them (blank tiles, the append
-        // tests pin byte for byte); a 129th distinct byte starts a new literal.
+        // tests pin byte for byte).
         {Bytes(128, 9), {255, 9}},
         {Bytes(129, 9), {255, 9, 1, 9}},
         {Bytes(130, 9), {255, 9, 3, 9}},
-        {ascending + Bytes(200, 0), Bytes{254} + Bytes(ascending.begin(), ascending.end() - 1) +
-                                        Bytes{0, 128, 255, 0, 143, 0}},
+        {ascending + Bytes(200, 0), Bytes{254} + ascending + Bytes{255, 0, 143, 0}},
         // The longest input, and one byte more.
-        {Bytes(32767, 0), repeated(255, {255, 0}) + Bytes{253, 0}},
+        {Bytes(32767, 0), longest + Bytes{253, 0}},
         {Bytes(32768, 0), {}},
         // An area of L bytes holds at most L - 2, or L - 1 when the last piece
         // is the lone closing byte: no room for these.
@@ -225,6 +220,8 @@ TEST(RunLengthEncoder, GreedyPieces) {
         {{5, 5, 5, 5, 7, 8}, {}},
         {{5, 5, 5, 7}, {}},
         {{5, 5, 1, 2, 3, 4, 9, 9, 9}, {}},
+        {{5, 5, 5, 5, 1, 2, 3, 4}, {}},  // a literal one byte past L - 2
+        {{1, 1, 2, 2, 3, 3, 3}, {}},     // a repeat one byte past L - 2
         {{5, 5, 5, 5, 7, 7}, {7, 5, 3, 7}},
         {{5, 5, 5, 5, 7}, {7, 5, 1, 7}},
     };
