@@ -1,5 +1,6 @@
 #include "tests/TestSupport.h"
 
+#include <unistd.h>  // getpid, in MinGW's headers too
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -8,8 +9,6 @@
 
 #include "interchange/Bmp.h"
 #include "tests/fixtures/DatabaseBuilder.h"
-
-#include <unistd.h>  // getpid, in MinGW's headers too
 
 namespace ferrovel::testing {
 

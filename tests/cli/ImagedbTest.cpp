@@ -43,12 +43,11 @@ std::string toolDatabase() {
 
 // "name WxH; " for every image of the database.
 std::string images(const std::string& database) {
-    const testing::OpenFile file(std::fopen(database.c_str(), "rb"));
     std::string text;
-    for (const CatalogueEntry& entry : listCatalogue(file.get())) {
-        text += entry.name + " " + std::to_string(entry.info.width) + "x" +
-                std::to_string(entry.info.height) + "; ";
-    }
+    for (const CatalogueEntry& e :
+         listCatalogue(testing::OpenFile(std::fopen(database.c_str(), "rb")).get()))
+        text += e.name + " " + std::to_string(e.info.width) + "x" + std::to_string(e.info.height) +
+                "; ";
     return text;
 }
 
@@ -254,13 +253,12 @@ const std::string kFormats = "PNG, JPEG and GIF";
 #endif
 
 TEST(ImagedbImport, SizeBoxesNamesAndStandardInput) {
-    const std::string small = testing::gradientBitmap("small.bmp", 100, 50);
     const std::map<std::string, std::string> files = {
         {"DB", testing::emptyDatabase("sizes.pdb")},
         {"WIDE", testing::gradientBitmap("wide.bmp", 320, 240)},
         {"TALL", testing::gradientBitmap("tall.bmp", 240, 320)},
-        {"SMALL", small}};
-    const Bytes piped = readFileBytes(small);
+        {"SMALL", testing::gradientBitmap("small.bmp", 100, 50)}};
+    const Bytes piped = readFileBytes(files.at("SMALL"));
     const std::pair<const char*, const char*> imports[] = {
         {"WIDE --size 160x160", "as \"wide\": 160 x 120, 1 bit per pixel\n"},
         {"TALL --size 160x160 --keep-proportions", ""},

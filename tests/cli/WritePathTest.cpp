@@ -20,7 +20,6 @@
 // windows.h first.
 #include <process.h>
 #else
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -79,12 +78,11 @@ using Child = std::intptr_t;
 Child startImagedb(const std::vector<std::string>& args) {
     char self[MAX_PATH];
     GetModuleFileNameA(nullptr, self, MAX_PATH);
-    std::string tool = self;
-    tool = tool.substr(0, tool.find_last_of("\\/") + 1) + "imagedb.exe";
-    std::vector<std::string> quoted = {"imagedb"};
-    for (const std::string& arg : args) quoted.push_back("\"" + arg + "\"");
-    std::vector<const char*> argv;
-    for (const std::string& arg : quoted) argv.push_back(arg.c_str());
+    const std::string tool = (fs::path(self).parent_path() / "imagedb.exe").string();
+    std::vector<std::string> quoted(args.size());  // never reallocated: argv points into it
+    std::vector<const char*> argv = {"imagedb"};
+    for (std::size_t i = 0; i < args.size(); ++i)
+        argv.push_back((quoted[i] = "\"" + args[i] + "\"").c_str());
     argv.push_back(nullptr);
     return _spawnv(_P_NOWAIT, tool.c_str(), argv.data());
 }
@@ -162,15 +160,14 @@ TEST(WritePath, LinksAndPermissionsSurviveAnImport) {
     const std::string folder = testing::freshFolder("links");
     const std::string real = folder + "real.pdb", link = folder + "link.pdb";
     fixtures::writeFileBytes(real, fixtures::demoDatabase());
-    ASSERT_EQ(chmod(real.c_str(), 0600), 0);
+    const fs::perms ownerOnly = fs::perms::owner_read | fs::perms::owner_write;
+    fs::permissions(real, ownerOnly);
     fs::create_symlink("real.pdb", link);
     const std::string picture = testing::gradientBitmap("linked.bmp", 40, 40);
     ASSERT_EQ(run({"import", link, picture}).status, kExitOk);
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(imageCount(real), 7);
-    struct stat status {};
-    ASSERT_EQ(stat(real.c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, 0600u);
+    EXPECT_EQ(fs::status(real).permissions(), ownerOnly);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2)
         << "a work or lock file was left";
 

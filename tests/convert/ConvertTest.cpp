@@ -57,7 +57,7 @@ Bytes grayPicture(const std::vector<int>& values) {
     return bytes;
 }
 
-TEST(Scale, WindowsAverageTheirSourcePixels) {
+TEST(Scale, WindowsAverageTheirSourcePixelsAndBadSizesFail) {
     // The second window of 5 to 2 starts at 2.5: (0.5 x 30 + 40 + 50) / 2.5.
     // Windows starting inside the pixel lose a unit to single precision.
     using Pixels = std::vector<int>;
@@ -81,15 +81,12 @@ TEST(Scale, WindowsAverageTheirSourcePixels) {
     for (std::size_t i = 0; i < source.size(); ++i) source[i] = static_cast<std::uint8_t>(i * 37);
     ASSERT_EQ(scaleImage(result, 5, 3, source.data(), 5, 3), 0);
     EXPECT_EQ(result, source);  // the same size is an exact copy in the same byte order
-}
-
-TEST(Scale, BadOrHugeSizesFailAndLeaveTheResultAlone) {
-    const Bytes source = grayPicture({1, 2, 3, 4});
+    // Bad or huge sizes fail and leave the result alone.
     const std::array<std::int16_t, 4> sizes[] = {
         {0, 2, 2, 2},  {2, 0, 2, 2},  {2, 2, 0, 2},         {2, 2, 2, 0},
         {-1, 2, 2, 2}, {2, 2, 2, -5}, {32767, 32767, 2, 2}, {-32768, -32768, 2, 2}};
     for (const auto& [dstWidth, dstHeight, srcWidth, srcHeight] : sizes) {
-        Bytes result = {9, 8, 7};
+        result = {9, 8, 7};
         EXPECT_EQ(scaleImage(result, dstWidth, dstHeight, source.data(), srcWidth, srcHeight),
                   kScaleFailed)
             << dstWidth << "x" << dstHeight << " from " << srcWidth << "x" << srcHeight;
@@ -115,34 +112,34 @@ Rgb reduced(const Rgb& in, std::int16_t depth, bool dither, int x = 0, int y = 0
 }
 
 TEST(Reduce, PixelValuesOfEachDepth) {
+    // Gray levels of 4 bits are steps of 36, not 17; the dither moves 8-bit
+    // gray a unit, not a level, lower.
     const std::tuple<Rgb, std::int16_t, bool, int, Rgb> cases[] = {
-        {{128, 128, 128}, 4, false, 0, {108, 108, 108}},  // steps of 36, not 17
+        {{128, 128, 128}, 4, false, 0, {108, 108, 108}},
         {{128, 128, 128}, 8, false, 0, {119, 119, 119}},
-        {{128, 128, 128}, 8, true, 0, {135, 135, 135}},  // a unit, not a level, lower
+        {{128, 128, 128}, 8, true, 0, {135, 135, 135}},
         {{128, 128, 128}, 8, true, 1, {136, 136, 136}},
         {{255, 0, 0}, 8, false, 0, {215, 0, 0}},
         {{255, 255, 255}, 2, true, 0, {192, 192, 192}},
         {{100, 150, 200}, 16, false, 0, {96, 148, 200}},
-        {{100, 150, 200}, 3, true, 0, {100, 150, 200}},
-    };
+        {{100, 150, 200}, 3, true, 0, {100, 150, 200}}};
     for (const auto& [in, depth, dither, x, out] : cases)
         EXPECT_EQ(reduced(in, depth, dither, x), out)
             << ::testing::PrintToString(in) << " depth " << depth << " dither " << dither << x;
 }
 
 TEST(Reduce, PackedPictures) {
+    // Mid gray falls on pattern 4, a checkerboard. Red is the last byte of a
+    // pixel; the checkerboard offset does not move the full channel off its
+    // cube level.
     const std::tuple<Rgb, std::int16_t, std::int16_t, std::int16_t, bool, Bytes> cases[] = {
-        // Mid gray falls on pattern 4, a checkerboard.
         {{128, 128, 128}, 8, 2, 1, true, {0xAA, 0x00, 0x55, 0x00}},
         {{128, 128, 128}, 8, 2, 1, false, {0x00, 0x00, 0x00, 0x00}},
         {{128, 128, 128}, 2, 1, 4, false, {0x99, 0x00}},
         {{128, 128, 128}, 2, 2, 8, false, {219, 219, 219, 219}},
-        // Red is the last byte of a pixel; the checkerboard offset does not
-        // move the full channel off its cube level.
         {{255, 0, 0}, 2, 1, 8, true, {143, 143}},
         {{255, 255, 0}, 2, 1, 8, false, {139, 139}},
-        {{100, 150, 200}, 1, 1, 16, false, {0x64, 0xB9}},
-    };
+        {{100, 150, 200}, 1, 1, 16, false, {0x64, 0xB9}}};
     for (const auto& [colour, width, height, depth, dither, packed] : cases) {
         EXPECT_EQ(packedPicture(colour, width, height, depth, dither), packed)
             << ::testing::PrintToString(colour) << " depth " << depth << " dither " << dither;
@@ -154,6 +151,16 @@ TEST(Reduce, PackedPictures) {
         const Bytes white(4u * depth, depth == 16 ? 0xFF : 0x00), black(4u * depth, ~white[0]);
         EXPECT_EQ(packedPicture({255, 255, 255}, 16, 2, depth, i % 2), white) << depth << i % 2;
         EXPECT_EQ(packedPicture({0, 0, 0}, 16, 2, depth, i % 2), black) << depth << i % 2;
+    }
+    // Dithered 1-bit gray 32 i + 16 selects pattern i, with as many black
+    // pixels as the pattern has bits.
+    const std::size_t blackPixels[] = {64, 56, 48, 40, 32, 16, 8, 0};
+    for (int i = 0; i < 8; ++i) {
+        std::size_t black = 0;
+        for (std::uint8_t byte :
+             packedPicture({32 * i + 16, 32 * i + 16, 32 * i + 16}, 8, 8, 1, true))
+            black += std::bitset<8>(byte).count();
+        EXPECT_EQ(black, blackPixels[i]) << "pattern " << i;
     }
 }
 
@@ -174,18 +181,6 @@ TEST(Reduce, RowsArePaddedToEvenBytesWithZeroBits) {
         Bytes pixels = {1, 2, 3, 4, 5, 6};
         EXPECT_EQ(reduceImage(pixels.data(), 2, 1, depth, 1), 0);
         EXPECT_EQ(pixels, (Bytes{1, 2, 3, 4, 5, 6})) << "depth " << depth;
-    }
-}
-
-TEST(Reduce, DitheredOneBitGrayBlackensAsManyPixelsAsItsPatternHasBits) {
-    // Gray 32 i + 16 selects pattern i.
-    const std::size_t blackPixels[] = {64, 56, 48, 40, 32, 16, 8, 0};
-    for (int i = 0; i < 8; ++i) {
-        std::size_t black = 0;
-        for (std::uint8_t byte :
-             packedPicture({32 * i + 16, 32 * i + 16, 32 * i + 16}, 8, 8, 1, true))
-            black += std::bitset<8>(byte).count();
-        EXPECT_EQ(black, blackPixels[i]) << "pattern " << i;
     }
 }
 

@@ -15,13 +15,12 @@ using fixtures::Bytes;
 Bytes blockOf(std::uint32_t headerSize, std::uint16_t bits, std::uint32_t compression,
               std::uint32_t colorsUsed, std::size_t size) {
     Bytes block(std::max<std::size_t>(size, 40), 0);
-    const auto put = [&block](std::size_t at, std::uint32_t value, int bytes) {
+    for (const auto& [at, value, bytes] :
+         {std::tuple<std::size_t, std::uint32_t, int>{0, headerSize, 4},
+          {14, bits, 2},
+          {16, compression, 4},
+          {32, colorsUsed, 4}})
         for (int i = 0; i < bytes; ++i) block[at + i] = static_cast<std::uint8_t>(value >> (8 * i));
-    };
-    put(0, headerSize, 4);
-    put(14, bits, 2);
-    put(16, compression, 4);
-    put(32, colorsUsed, 4);
     block.resize(size);
     return block;
 }

@@ -28,13 +28,7 @@ constexpr bool kWindows = false;
 
 // The pictures ImageMagick made at build time (make_pictures.sh), each with
 // its own decode beside it as FILE.ppm.
-std::string picturePath(const std::string& file) {
-    return FERROVEL_TEST_PICTURES "/" + file;
-}
-
-bool havePictures() {
-    return std::filesystem::exists(picturePath("done"));
-}
+const std::string kPictures = FERROVEL_TEST_PICTURES "/";
 
 // The largest difference of a channel between the canvas and the picture's
 // top-left width x height (the whole picture unless given) in its top-left
@@ -67,10 +61,10 @@ constexpr const char* kTable[] = {
 // clang-format on
 
 TEST(PictureRead, EveryFormatGivesTheCanvasOfImageMagicksDecode) {
-    if (!havePictures()) GTEST_SKIP() << "no pictures: ImageMagick was missing at build time";
+    if (!std::filesystem::exists(kPictures + "done")) GTEST_SKIP() << "built without ImageMagick";
     for (const std::string file : kTable) {
         SCOPED_TRACE(file);
-        const std::string path = picturePath(file);
+        const std::string path = kPictures + file;
         const PictureReadResult read = readPicture(path);
         if (file.starts_with("tiff") && !kWindows) {
             EXPECT_EQ(read.problem, PictureProblem::NotInThisBuild);
@@ -168,10 +162,10 @@ std::size_t offsetOf(const Bytes& bytes, std::initializer_list<std::uint8_t> pat
 }
 
 TEST(PictureRead, RefusesHostileFilesClearlyAndAtOnce) {
-    if (!havePictures()) GTEST_SKIP() << "no pictures: ImageMagick was missing at build time";
-    const Bytes jpeg = readFileBytes(picturePath("jpeg-orientation-6.jpg"));
-    const Bytes gif = readFileBytes(picturePath("gif-plain.gif"));
-    const Bytes png = readFileBytes(picturePath("png-rgba.png"));
+    if (!std::filesystem::exists(kPictures + "done")) GTEST_SKIP() << "built without ImageMagick";
+    const Bytes jpeg = readFileBytes(kPictures + "jpeg-orientation-6.jpg");
+    const Bytes gif = readFileBytes(kPictures + "gif-plain.gif");
+    const Bytes png = readFileBytes(kPictures + "png-rgba.png");
     const std::size_t frame = offsetOf(jpeg, {0xFF, 0xC0});
     const std::size_t idat = offsetOf(png, {'I', 'D', 'A', 'T'}),
                       gama = offsetOf(png, {'g', 'A', 'M', 'A'});
@@ -241,10 +235,10 @@ TEST(PictureRead, TakesTheOrientationOnlyFromInsideTheExifBlock) {
 // Every byte of small pictures inverted in turn: always a status, and on
 // success a whole canvas.
 TEST(PictureRead, MutatedPicturesGiveAStatusAndAWholeCanvas) {
-    if (!havePictures()) GTEST_SKIP() << "no pictures: ImageMagick was missing at build time";
+    if (!std::filesystem::exists(kPictures + "done")) GTEST_SKIP() << "built without ImageMagick";
     for (const char* file :
          {"png-1bit.png", "png-interlaced.png", "jpeg-progressive.jpg", "gif-interlaced.gif"}) {
-        const Bytes original = readFileBytes(picturePath(file));
+        const Bytes original = readFileBytes(kPictures + file);
         for (std::size_t at = 0; at < original.size(); at += at < 600 ? 1 : 101) {
             Bytes mutant = original;
             mutant[at] = static_cast<std::uint8_t>(~mutant[at]);
