@@ -67,7 +67,12 @@ void cancelDialog(const AppDriver& app, HWND dialog, const char* caption) {
     EXPECT_TRUE(app.noDialog(caption));
 }
 
-void expectEmptyWindowAndItsGuards(const AppDriver& app) {
+// One run without a database: the empty window guards its commands, Load
+// and New work, and the close through the system menu ends it with 0.
+TEST(Window, StartsEmptyLoadsCreatesAndClosesWithZeroThroughItsSystemMenu) {
+    deletePalmDesktopKeys();
+    AppDriver app;
+    ASSERT_TRUE(app.started());
     EXPECT_EQ(app.title(), kAppTitle);
     EXPECT_EQ(app.text(1002), "");
     EXPECT_TRUE(app.listEntries().empty());
@@ -97,11 +102,9 @@ void expectEmptyWindowAndItsGuards(const AppDriver& app) {
     app.press(1010);
     const std::string about = app.takeMessage("About Ferrovel Image Manager");
     EXPECT_EQ(about.substr(0, about.find('\n')), "Ferrovel Image Manager " FERROVEL_VERSION);
-}
 
-// Load starts in the Palm Desktop folder (which of its keys names it, the
-// install tests show), else at a drive's root; with a database current, at it.
-void expectLoadStartsAndOpens(const AppDriver& app) {
+    // Load starts in the Palm Desktop folder (which of its keys names it, the
+    // install tests show), else at a drive's root; with a database current, at it.
     const std::string palm = testing::scratchPath("palm-a");
     CreateDirectoryA(palm.c_str(), nullptr);
     HWND dialog = nullptr;
@@ -126,11 +129,10 @@ void expectLoadStartsAndOpens(const AppDriver& app) {
     EXPECT_TRUE(AppDriver::waitUntil([&] { return app.text(1002) == photoFolder() + "empty.pdb"; }))
         << app.text(1002);
     EXPECT_TRUE(app.listEntries().empty());
-}
+    deletePalmDesktopKeys();
 
-// New creates an empty database, replacing a file there without a question,
-// and proposes its name next time.
-void expectNewCreatesAndProposes(const AppDriver& app) {
+    // New creates an empty database, replacing a file there without a question,
+    // and proposes its name next time.
     const std::string path = photoFolder() + "created \u65B0.pdb";
     fixtures::writeFileBytes(path, fixtures::demoDatabase());
     app.press(1005);
@@ -142,23 +144,10 @@ void expectNewCreatesAndProposes(const AppDriver& app) {
     EXPECT_EQ(app.text(1009), "File Size: 80 bytes\r\nDatabase Records: 0\r\nImages: 0");
 
     app.press(1005);
-    HWND dialog = app.waitForDialog("Create New Database");
-    ASSERT_NE(dialog, nullptr);
+    ASSERT_NE(dialog = app.waitForDialog("Create New Database"), nullptr);
     EXPECT_NE(AppDriver::fileDialogField(dialog).find("created"), std::string::npos);
     cancelDialog(app, dialog, "Create New Database");
     EXPECT_EQ(app.text(1002), path);
-}
-
-// One run without a database: the empty window guards its commands, Load
-// and New work, and the close through the system menu ends it with 0.
-TEST(Window, StartsEmptyLoadsCreatesAndClosesWithZeroThroughItsSystemMenu) {
-    deletePalmDesktopKeys();
-    AppDriver app;
-    ASSERT_TRUE(app.started());
-    expectEmptyWindowAndItsGuards(app);
-    ASSERT_NO_FATAL_FAILURE(expectLoadStartsAndOpens(app));
-    deletePalmDesktopKeys();
-    ASSERT_NO_FATAL_FAILURE(expectNewCreatesAndProposes(app));
     PostMessageA(app.mainWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
     ASSERT_TRUE(AppDriver::waitUntil([&] { return !IsWindow(app.mainWindow()); }, 10000));
     EXPECT_EQ(app.close(), 0u);
@@ -302,9 +291,8 @@ int main(int argc, char** argv) {
     GetModuleFileNameA(nullptr, self, MAX_PATH);
     std::string folder(self);
     folder.resize(folder.find_last_of("\\/") + 1);
-    ferrovel::gui::programPath = folder + "ImageManager.exe";
     // An installed copy instead of the build's, for the installer's test.
-    if (const char* installed = std::getenv("FERROVEL_PROGRAM"))
-        ferrovel::gui::programPath = installed;
+    const char* installed = std::getenv("FERROVEL_PROGRAM");
+    ferrovel::gui::programPath = installed ? installed : folder + "ImageManager.exe";
     return RUN_ALL_TESTS();
 }

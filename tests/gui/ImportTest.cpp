@@ -7,7 +7,6 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <cstdio>
 
 #include "convert/Adjust.h"
 #include "convert/Reduce.h"
@@ -236,7 +235,7 @@ int previewDifferences(HWND dialog, const BgrImage& canvas, const Look& look) {
     const int atX = std::max(spareX / 2, 0), atY = std::max(spareY / 2, 0);
     std::vector<std::uint32_t> expected(static_cast<std::size_t>(innerW * innerH),
                                         colour(COLOR_3DFACE));
-    for (int r = 0; r < std::min(look.height, innerH); ++r) {
+    for (int r = 0; r < std::min(look.height, innerH); ++r)
         for (int c = 0; c < std::min(look.width, innerW); ++c) {
             const std::uint8_t* in =
                 &scaled[static_cast<std::size_t>(((fromY + r) * look.width + fromX + c) * 3)];
@@ -246,7 +245,6 @@ int previewDifferences(HWND dialog, const BgrImage& canvas, const Look& look) {
             expected[static_cast<std::size_t>((atY + r) * innerW + atX + c)] =
                 static_cast<std::uint32_t>(red << 16 | green << 8 | blue);
         }
-    }
     int differences = -1;
     AppDriver::waitUntil(
         [&] {
@@ -344,14 +342,11 @@ TEST(ImportDialog, OpensPreviewsSizesAndStoresTheChoices) {
                           {kProportions, "0", "75 x 99 #5"},    {kSize, "3", "320 x 480 #3"},
                           {0, "small one.bmp", "160 x 144 #0"}};
     for (const auto& [id, value, sizes] : steps) {
-        if (id != 0) {
+        if (id != 0)
             set(dialog, {{id, value}});
-        } else {
-            if (IsWindow(dialog)) {
-                ASSERT_TRUE(finish(dialog, kCancel));
-            }
-            ASSERT_NE(dialog = importDialogFor(app, {value}), nullptr);
-        }
+        else
+            ASSERT_TRUE((!IsWindow(dialog) || finish(dialog, kCancel)) &&
+                        (dialog = importDialogFor(app, {value})));
         EXPECT_EQ(sizeState(dialog), sizes) << id << " " << value;
     }
 

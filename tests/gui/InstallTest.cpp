@@ -4,6 +4,8 @@
 
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <algorithm>
 #include <cstring>
 #include <map>
@@ -72,9 +74,7 @@ std::string takeMarks() {
 
 // Makes the folder, and those above it that are missing.
 std::string folder(const std::string& path) {
-    for (std::size_t at = path.find('\\', 3); at != std::string::npos; at = path.find('\\', at + 1))
-        CreateDirectoryA(path.substr(0, at).c_str(), nullptr);
-    CreateDirectoryA(path.c_str(), nullptr);
+    SHCreateDirectoryExA(nullptr, path.c_str(), nullptr);
     return path;
 }
 
@@ -109,50 +109,49 @@ const std::string& mainTree() {
     return palm;
 }
 
-class Install : public ::testing::Test {
-protected:
-    // The program on "My Paint (2).pdb" in a folder named in another
-    // script, like the Palm folder; no Palm Desktop keys.
-    void SetUp() override {
-        TearDown();
-        database_ = folder(testing::scratchPath("\u5199\u771F 1")) + "\\My Paint (2).pdb";
-        fixtures::writeFileBytes(database_, fixtures::demoDatabase());
-        ASSERT_NO_FATAL_FAILURE(start(database_));
-    }
-    void start(const std::string& database) {
-        app_.emplace("\"" + database + "\"");
-        ASSERT_TRUE(app_->started());
-        ASSERT_TRUE(AppDriver::waitUntil([&] { return app_->listEntries().size() == 6; }));
-    }
-    void TearDown() override { deletePalmDesktopKeys(); }
-    HWND openChooser() {
-        app_->press(1017);
-        return app_->waitForDialog(kChooser);
-    }
+// The program on "My Paint (2).pdb" in a folder named in another script, like
+// the Palm folder. Without Palm Desktop keys Install says it finds no Palm
+// folder; the chooser lists the users of the first key's folder, else the
+// second's, and ends without a message; an install copies to the chosen
+// user's folder and marks their number. One that cannot complete leaves what
+// lies at the destination as it was, and no copy of its own beside it; the
+// installed copy itself, opened and installed again, stays.
+TEST(Install, ListsTheUsersOfThePalmFolderCopiesToTheChosenOneAndNeverDestroysWhatLiesThere) {
+    deletePalmDesktopKeys();
+    const std::string database =
+        folder(testing::scratchPath("\u5199\u771F 1")) + "\\My Paint (2).pdb";
+    fixtures::writeFileBytes(database, fixtures::demoDatabase());
+    std::optional<AppDriver> app;
+    const auto start = [&](const std::string& path) {
+        app.emplace("\"" + path + "\"");
+        return app->started() &&
+               AppDriver::waitUntil([&] { return app->listEntries().size() == 6; });
+    };
+    ASSERT_TRUE(start(database));
+    const auto openChooser = [&] {
+        app->press(1017);
+        return app->waitForDialog(kChooser);
+    };
     // Shows the chooser's entries and ends it with Cancel.
-    std::vector<std::string> entriesThenCancel() {
+    const auto entriesThenCancel = [&] {
         HWND chooser = openChooser();
         const auto entries = AppDriver::listBoxEntries(GetDlgItem(chooser, 1024));
         AppDriver::press(chooser, 1022);
-        EXPECT_TRUE(app_->noDialog(kChooser) && app_->noDialog(kCaption, 0));
+        EXPECT_TRUE(app->noDialog(kChooser) && app->noDialog(kCaption, 0));
         return entries;
-    }
+    };
     // Installs for the chooser's entry index; the message shown.
-    std::string installFor(std::size_t index) {
+    const auto installFor = [&](std::size_t index) {
         HWND chooser = openChooser();
         SendMessageW(GetDlgItem(chooser, 1024), LB_SETCURSEL, index, 0);
         AppDriver::press(chooser, 1023);
-        app_->waitForDialog(kCaption, 10000);  // a held destination is retried for seconds
-        return app_->takeMessage(kCaption);
-    }
-    std::string database_;
-    std::optional<AppDriver> app_;
-};
+        app->waitForDialog(kCaption, 10000);  // a held destination is retried for seconds
+        return app->takeMessage(kCaption);
+    };
 
-TEST_F(Install, ListsTheUsersOfTheFirstPalmFolderAndCancelsWithoutAMessage) {
-    app_->press(1017);
-    EXPECT_EQ(app_->takeMessage("Registry Error"), "Cannot locate a path to the Palm folder");
-    EXPECT_EQ(app_->takeMessage(kCaption),
+    app->press(1017);
+    EXPECT_EQ(app->takeMessage("Registry Error"), "Cannot locate a path to the Palm folder");
+    EXPECT_EQ(app->takeMessage(kCaption),
               "Cannot locate a valid Palm installation folder or user list on this PC.\n"
               "Please use the PalmOS install tool instead to install this image database.");
 
@@ -162,41 +161,22 @@ TEST_F(Install, ListsTheUsersOfTheFirstPalmFolderAndCancelsWithoutAMessage) {
     setPalmDesktopFolder(true, mainTree());
     setConduit(1, "Inscn.dll", "Wrong");  // not the install conduit: case matters
     setConduit(2, "inscn20.dll", "Inbox");
+    const std::vector<std::string> folders = entriesOf(mainTree(), "Inbox");
     std::vector<std::string> names;
-    for (const std::string& user : entriesOf(mainTree(), "Inbox")) names.push_back(kNames.at(user));
+    for (const std::string& user : folders) names.push_back(kNames.at(user));
     ASSERT_EQ(names.size(), 4u);
     HWND chooser = openChooser();
     EXPECT_EQ(AppDriver::listBoxEntries(GetDlgItem(chooser, 1024)), names);  // "Carol" twice
     saveScreenshot("install-dialog", chooser);
     EXPECT_EQ(SendMessageW(GetDlgItem(chooser, 1024), LB_GETCURSEL, 0, 0), 0);
     PostMessageA(chooser, WM_COMMAND, IDCANCEL, 0);  // Escape is ignored
-    EXPECT_FALSE(app_->noDialog(kChooser));
+    EXPECT_FALSE(app->noDialog(kChooser));
     PostMessageA(chooser, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(app_->noDialog(kChooser) && app_->noDialog(kCaption, 0));
+    EXPECT_TRUE(app->noDialog(kChooser) && app->noDialog(kCaption, 0));
 
-    // A conduit without a directory is ignored too: the subfolder is "Install".
-    setConduit(1, "inscn1.dll", nullptr);
-    setConduit(2, nullptr, nullptr);
-    EXPECT_EQ(entriesThenCancel(), std::vector<std::string>{"plain"});
-
-    // Without the first key the second: 55 users and no user list, the first
-    // 50 found are listed, named by their folders.
-    RegDeleteTreeA(HKEY_CURRENT_USER, kFirstPath);
-    std::vector<std::string> first50 = entriesOf(many, "Install");
-    first50.resize(50);
-    EXPECT_EQ(entriesThenCancel(), first50);
-    EXPECT_EQ(installFor(49), kInstalled);
-    EXPECT_TRUE(fileExists(many + "\\" + first50[49] + "\\Install\\" + kTarget));
-}
-
-// Installs to the chosen user's folder and marks their number. An install
-// that cannot complete leaves what lies at the destination as it was, and no
-// copy of its own beside it; the installed copy itself, opened and installed
-// again, stays.
-TEST_F(Install, CopiesToTheChosenUsersFolderAndNeverDestroysWhatLiesThere) {
-    setPalmDesktopFolder(true, mainTree());
-    setConduit(1, "inscn20.dll", "Inbox");
-    const std::vector<std::string> folders = entriesOf(mainTree(), "Inbox");
+    // Zoë, listed in the handheld's character set, and the later Carol: a
+    // name installs to the folder of its first user in the list and marks
+    // the first number of that name in the user file.
     const auto indexOf = [&](const std::string& name) {
         return static_cast<std::size_t>(std::find(folders.begin(), folders.end(), name) -
                                         folders.begin());
@@ -204,10 +184,6 @@ TEST_F(Install, CopiesToTheChosenUsersFolderAndNeverDestroysWhatLiesThere) {
     const auto target = [](const std::string& user) {
         return mainTree() + "\\" + user + "\\Inbox\\" + kTarget;
     };
-    ASSERT_EQ(folders.size(), 4u);
-    // Zoë, listed in the handheld's character set, and the later Carol: a
-    // name installs to the folder of its first user in the list and marks
-    // the first number of that name in the user file.
     EXPECT_EQ(installFor(indexOf("zoe")), kInstalled);
     EXPECT_TRUE(fileExists(target("zoe")));
     EXPECT_EQ(takeMarks(), "Install1000=1 ");
@@ -236,7 +212,7 @@ TEST_F(Install, CopiesToTheChosenUsersFolderAndNeverDestroysWhatLiesThere) {
     expectOnly(earlier, "");
 
     // The database moved away since it was loaded: nothing to copy.
-    ASSERT_TRUE(MoveFileA(database_.c_str(), (database_ + ".away").c_str()));
+    ASSERT_TRUE(MoveFileA(database.c_str(), (database + ".away").c_str()));
     EXPECT_EQ(installFor(indexOf("alice")), kCopyFailed);
     expectOnly(earlier, "");
 
@@ -245,9 +221,24 @@ TEST_F(Install, CopiesToTheChosenUsersFolderAndNeverDestroysWhatLiesThere) {
     fixtures::writeFileBytes(installed, fixtures::demoDatabase());
     std::string spelling = inbox;
     CharUpperA(spelling.data());
-    ASSERT_NO_FATAL_FAILURE(start(spelling + "\\my_paint__2_.pdb"));
+    ASSERT_TRUE(start(spelling + "\\my_paint__2_.pdb"));
     EXPECT_EQ(installFor(indexOf("alice")), kInstalled);
     expectOnly(fixtures::demoDatabase(), "Install7=1 ");
+
+    // A conduit without a directory is ignored too: the subfolder is "Install".
+    setConduit(1, "inscn1.dll", nullptr);
+    setConduit(2, nullptr, nullptr);
+    EXPECT_EQ(entriesThenCancel(), std::vector<std::string>{"plain"});
+
+    // Without the first key the second: 55 users and no user list, the first
+    // 50 found are listed, named by their folders.
+    RegDeleteTreeA(HKEY_CURRENT_USER, kFirstPath);
+    std::vector<std::string> first50 = entriesOf(many, "Install");
+    first50.resize(50);
+    EXPECT_EQ(entriesThenCancel(), first50);
+    EXPECT_EQ(installFor(49), kInstalled);
+    EXPECT_TRUE(fileExists(many + "\\" + first50[49] + "\\Install\\" + kTarget));
+    deletePalmDesktopKeys();
 }
 
 }  // namespace

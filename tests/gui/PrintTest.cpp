@@ -15,16 +15,6 @@ constexpr int kOffsetX = kPrinterDpiX / 4, kOffsetY = kPrinterDpiY / 4;
 
 std::string pagePath;  // set with the printer
 
-// With the last page gone, selects the image in the program started on the
-// demo and presses Print.
-HWND startPrint(const AppDriver& app, int index) {
-    DeleteFileA(pagePath.c_str());
-    if (!AppDriver::waitUntil([&] { return app.listEntries().size() == 6; })) return nullptr;
-    app.selectListEntry(index);
-    app.press(1008);
-    return app.waitForDialog("Print");
-}
-
 // Rows of the image that came out right, counted from the top, and the
 // printer pixels that did not, once the page is there (-1 when it never came):
 // each printer pixel is the image pixel of its block, and the paper is white
@@ -54,40 +44,40 @@ std::pair<int, int> printedRows(int index) {
     return {rows, wrong};
 }
 
-class Printing : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() { ASSERT_NE(pagePath = installTestPrinter(), ""); }
-};
-
-TEST_F(Printing, PrintsTheImageTopLeftAtSeventyFivePixelsAnInchUnlessDismissed) {
-    constexpr int kPalette = 3;  // the demo's 8-bit image: many colours, 160 x 160
+// The demo's 8-bit image (many colours, 160 x 160) printed whole after a
+// dismissed print dialog; then the 320 x 200 sunset (2560 x 800 printer
+// pixels) cancelled while it prints.
+TEST(Printing, PrintsTheImageTopLeftAtSeventyFivePixelsAnInchUnlessDismissedOrCancelled) {
+    ASSERT_NE(pagePath = installTestPrinter(), "");
     AppDriver app("\"" + demoDatabasePath() + "\"");
-    HWND dialog = startPrint(app, kPalette);
-    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 6; }));
+    // With the last page gone, the image selected and Print pressed: the print dialog.
+    const auto printDialog = [&](int index) {
+        DeleteFileA(pagePath.c_str());
+        app.selectListEntry(index);
+        app.press(1008);
+        return app.waitForDialog("Print");
+    };
+    HWND dialog = nullptr;
+    ASSERT_NE(dialog = printDialog(3), nullptr);
     // Dismissing the print dialog changes nothing and prints nothing.
     PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(app.noDialog("Printing Image", 800));
     EXPECT_FALSE(fileExists(pagePath));
-    app.press(1008);
-    ASSERT_NE(dialog = app.waitForDialog("Print"), nullptr);
+    ASSERT_NE(dialog = printDialog(3), nullptr);
     AppDriver::press(dialog, IDOK);
     HWND printing = app.waitForDialog("Printing Image");
     EXPECT_NE(printing, nullptr);
     saveScreenshot("printing-dialog", printing);
-    EXPECT_EQ(printedRows(kPalette), std::pair(160 * kPrinterDpiY / 75, 0));
+    EXPECT_EQ(printedRows(3), std::pair(160 * kPrinterDpiY / 75, 0));
     EXPECT_TRUE(AppDriver::waitUntil([&] { return app.title() == "Ferrovel Image Manager"; }));
     EXPECT_TRUE(IsWindowEnabled(app.mainWindow()));
-}
 
-TEST_F(Printing, CancelStopsBetweenLinesAndStillEndsThePage) {
-    AppDriver app("\"" + demoDatabasePath() + "\"");
-    HWND dialog = startPrint(app, 4);  // the 320 x 200 sunset: 2560 x 800 printer pixels
-    ASSERT_NE(dialog, nullptr);
-    AppDriver::press(dialog, IDOK);
-    HWND printing = app.waitForDialog("Printing Image");
-    ASSERT_NE(printing, nullptr);
     // Presses before printing starts are forgotten: begin about when the
     // printing starts and keep pressing until it stops.
+    ASSERT_NE(dialog = printDialog(4), nullptr);
+    AppDriver::press(dialog, IDOK);
+    ASSERT_NE(printing = app.waitForDialog("Printing Image"), nullptr);
     Sleep(520);
     while (IsWindow(printing) && IsWindowVisible(printing)) {
         AppDriver::press(printing, 1022);

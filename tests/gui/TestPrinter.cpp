@@ -13,24 +13,19 @@ namespace {
 
 char kName[] = "Ferrovel Test 600x300";
 
-// Wine's own generic printer description, with the test's resolution added.
-std::string printerDescription() {
+// Wine's own generic printer description, with the test's resolution added,
+// written beside the page file for the driver that the printer is added with.
+HANDLE addPrinter(const std::string& descriptionPath) {
     HMODULE spooler = LoadLibraryA("winspool.drv");
     HRSRC resource = spooler ? FindResourceA(spooler, MAKEINTRESOURCEA(1), "PPDFILE") : nullptr;
-    if (!resource) return std::string();
+    if (!resource) return nullptr;
     const char* text = static_cast<const char*>(LockResource(LoadResource(spooler, resource)));
     std::string description(text, strnlen(text, SizeofResource(spooler, resource)));
     const std::size_t at = description.find("*OpenUI *PageSize");
     description.insert(at == std::string::npos ? description.size() : at,
                        "*OpenUI *Resolution/Resolution: PickOne\n*DefaultResolution: 600x300dpi\n"
                        "*Resolution 600x300dpi/600x300dpi: \"\"\n*CloseUI: *Resolution\n");
-    return description;
-}
-
-HANDLE addPrinter(const std::string& descriptionPath) {
-    const std::string description = printerDescription();
-    if (description.empty() ||
-        !fixtures::writeFileBytes(descriptionPath,
+    if (!fixtures::writeFileBytes(descriptionPath,
                                   fixtures::Bytes(description.begin(), description.end())))
         return nullptr;
     char driverFile[] = "wineps.drv", raw[] = "RAW", none[] = "";

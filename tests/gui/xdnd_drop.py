@@ -1,10 +1,9 @@
 #!/usr/bin/python3
 """xdnd_drop.py STATUS X Y --files PATH... | --png PATH
 
-Drops files (text/uri-list) or a PNG without a file (image/png, as a browser
-gives it) on the X window at a screen point, as an XDND 5 source. Writes to the
-file STATUS, for a caller that cannot wait for this process, 0 once the target
-finished the drop, 1 when it refused, 2 on a timeout."""
+Drops files, or a PNG without a file as a browser gives it, on the X window at
+a screen point as an XDND 5 source. Writes to STATUS, for a caller that cannot
+wait for this process: 0 when the drop finished, 1 refused, 2 timed out."""
 import os
 import sys
 import time
