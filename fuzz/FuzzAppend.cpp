@@ -28,10 +28,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const ferrovel::fixtures::Bytes input(data, data + size);
     ferrovel::fixtures::writeFileBytes(path, input);
     const std::int32_t before = imageCount(path);
-    const ferrovel::BgrImage picture{24, 17, std::vector<std::uint8_t>(24 * 17 * 3, 0x5A)};
     const auto bits = static_cast<std::int16_t>(size > 0 ? 1 << (data[0] % 5) : 1);
-    const ferrovel::AppendOptions options{"fuzz", 24, 17, bits};
-    if (ferrovel::appendImage(path, picture, options) != 0
+    if (ferrovel::appendImage(path, {24, 17, std::vector<std::uint8_t>(24 * 17 * 3, 0x5A)},
+                              {"fuzz", 24, 17, bits}) != 0
             ? ferrovel::fixtures::readFileBytes(path) != input
             : imageCount(path) != before + 1)
         std::abort();

@@ -8,19 +8,8 @@
 
 #include "tests/fixtures/DatabaseBuilder.h"
 
-namespace {
-
 using namespace ferrovel;
 using fixtures::Bytes;
-
-std::vector<fixtures::FixtureRecord> smallImage(std::uint16_t bits, bool compressed, int layers) {
-    return fixtures::tiledImageRecords(
-        {"Seed", 170, 30, bits, layers, compressed, false, [](int layer, int x, int y) {
-             return static_cast<std::uint32_t>(x * 7 + y * 3 + layer);
-         }});
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) return 2;
@@ -28,10 +17,13 @@ int main(int argc, char** argv) {
     for (const char* folder : {"/database", "/runlength"})
         std::filesystem::create_directories(root + folder);
     fixtures::writeFileBytes(root + "/database/empty.pdb", fixtures::buildDatabase("empty", {}));
+    const auto value = [](int layer, int x, int y) { return std::uint32_t(x * 7 + y * 3 + layer); };
     for (std::uint16_t bits : {1, 2, 4, 8, 16}) {
-        fixtures::writeFileBytes(
-            root + "/database/small" + std::to_string(bits) + ".pdb",
-            fixtures::buildDatabase("small", smallImage(bits, bits != 16, bits == 16 ? 2 : 1)));
+        const int layers = bits == 16 ? 2 : 1;
+        const auto records =
+            fixtures::tiledImageRecords({"Seed", 170, 30, bits, layers, bits != 16, false, value});
+        fixtures::writeFileBytes(root + "/database/small" + std::to_string(bits) + ".pdb",
+                                 fixtures::buildDatabase("small", records));
     }
     fixtures::writeFileBytes(root + "/runlength/runs.bin",
                              Bytes{1, 2, 2, 2, 9, 9, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7});

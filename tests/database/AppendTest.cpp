@@ -24,10 +24,6 @@ using fixtures::readFileBytes;
 using fixtures::writeFileBytes;
 using testing::emptyDatabase;
 
-void putU32(Bytes& b, std::size_t at, std::uint32_t value) {
-    for (int i = 0; i < 4; ++i) b[at + i] = static_cast<std::uint8_t>(value >> (24 - 8 * i));
-}
-
 // Appends a 160 x 160 picture of one gray value, stored at width x height.
 std::int16_t append(const std::string& path, int width = 160, int height = 160, int bits = 1,
                     std::uint8_t value = 255, RewriteReport* report = nullptr) {
@@ -76,8 +72,8 @@ TEST(AppendImage, ExistingEntriesAndInfoBlocksMoveByEight) {
 
     // Application and sort info blocks behind the entries move with the records.
     Bytes withInfo = readFileBytes(emptyDatabase("info.pdb"));
-    putU32(withInfo, 52, 80);
-    putU32(withInfo, 56, 84);
+    withInfo[55] = 80;  // the application and sort info offsets
+    withInfo[59] = 84;
     withInfo.insert(withInfo.end(), {1, 2, 3, 4, 5, 6, 7, 8});
     writeFileBytes(path, withInfo);
     ASSERT_EQ(append(path), 0);
@@ -128,8 +124,7 @@ TEST(AppendImage, RefusalsLeaveTheFileAlone) {
     refused(negative, kAppendDatabaseFull);
     // Room for one more record: two tiles are refused, one fits, then nothing does.
     nearlyFull.insert(nearlyFull.begin() + 78, 32766 * 8, 0);
-    nearlyFull[76] = 0x7F;
-    nearlyFull[77] = 0xFE;
+    std::copy_n("\x7F\xFE", 2, nearlyFull.begin() + 76);
     refused(nearlyFull, kAppendDatabaseFull, 161);
     ASSERT_EQ(append(path), 0);
     const Bytes full = readFileBytes(path);
@@ -239,8 +234,7 @@ void expectEveryBreakLeavesOldOrNew(const std::function<void(const Scene&, int)>
         reset(s);
         breakAt(s, k);
         if (::testing::Test::HasFatalFailure()) return;
-        const Bytes now = readFileBytes(s.path);
-        ASSERT_EQ(now, k < s.steps ? s.initial : s.appended) << "step " << k;
+        ASSERT_EQ(readFileBytes(s.path), k < s.steps ? s.initial : s.appended) << "step " << k;
         EXPECT_NE(inspectWorkFile(s.path), WorkFileState::LastCopy) << "step " << k;
         ASSERT_EQ(appendPicture(s), 0) << "step " << k;
         const testing::OpenFile file(std::fopen(s.path.c_str(), "rb"));

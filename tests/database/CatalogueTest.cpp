@@ -132,11 +132,9 @@ TEST(Catalogue, RecordsAreFoundThroughTheTableWhereverTheyLie) {
     const Records records = {labelled("Big", 16, 160, 160, 1), labelled("Tiny", 1, 8, 2, 2),
                              labelled("Mid", 8, 60, 40, 3), labelled("Last", 1, 16, 1, 4)};
     fixtures::Bytes bytes = fixtures::buildDatabase("Order", records);
-    for (std::size_t i = 0; i < 2; ++i) {
-        std::swap_ranges(bytes.begin() + 78 + 8 * static_cast<long>(i),
-                         bytes.begin() + 86 + 8 * static_cast<long>(i),
-                         bytes.begin() + 78 + 8 * static_cast<long>(3 - i));
-    }
+    for (long i = 0; i < 2; ++i)
+        std::swap_ranges(bytes.begin() + 78 + 8 * i, bytes.begin() + 86 + 8 * i,
+                         bytes.begin() + 102 - 8 * i);
     EXPECT_EQ(
         listed(testing::openScratch("order.pdb", bytes).get()),
         (std::vector<std::string>{"Last: first 0, 1x1 tiles, 16x1, 1 bits, 1 layers, 4 bytes",
@@ -146,13 +144,10 @@ TEST(Catalogue, RecordsAreFoundThroughTheTableWhereverTheyLie) {
 }
 
 TEST(CatalogueCompose, UpperLayersSkipNearWhitePixels) {
-    // 16-bit channels reach 248 (red, blue) and 252 (green) at most.
-    const std::uint32_t top[] = {0xFFFF,
-                                 fixtures::rgb565(248, 248, 248),
-                                 fixtures::rgb565(240, 252, 248),
-                                 fixtures::rgb565(248, 244, 248),
-                                 fixtures::rgb565(248, 252, 240),
-                                 0};
+    // 16-bit channels reach 248 (red, blue) and 252 (green) at most. White,
+    // then (248, 248, 248), (240, 252, 248), (248, 244, 248), (248, 252, 240)
+    // and black.
+    const std::uint32_t top[] = {0xFFFF, 0xFFDF, 0xF7FF, 0xFFBF, 0xFFFE, 0};
     const auto valueAt = [&top](int layer, int x, int y) {
         return layer == 0 ? sample(0, x, y) : top[(x + y) % 6];
     };
@@ -233,8 +228,7 @@ TEST(ContainerValidation, OnlyTheCreatorDecides) {
 
 TEST(ContainerRecords, CountIsSignedAndMissingEntriesReadOnes) {
     Bytes bytes = fixtures::buildDatabase("Two", {fixtures::FixtureRecord{}, {}});
-    bytes[76] = 0x80;
-    bytes[77] = 0x00;
+    std::copy_n("\x80\x00", 2, bytes.begin() + 76);
     const OpenFile negative = openScratch("negative-count.pdb", bytes);
     EXPECT_EQ(readRecordCount(negative.get()), -32768);
     std::int16_t images = -1;
@@ -243,8 +237,7 @@ TEST(ContainerRecords, CountIsSignedAndMissingEntriesReadOnes) {
     EXPECT_TRUE(listCatalogue(negative.get()).empty());
 
     // Cut after the first entry: the second entry's offset reads as ones.
-    bytes[76] = 0x00;
-    bytes[77] = 0x02;
+    std::copy_n("\x00\x02", 2, bytes.begin() + 76);
     bytes.resize(kHeaderBytes + kRecordEntryBytes);
     const OpenFile cut = openScratch("cut-entries.pdb", bytes);
     EXPECT_EQ(readRecordCount(cut.get()), 2);

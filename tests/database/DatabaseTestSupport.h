@@ -16,16 +16,6 @@
 #include "tests/TestSupport.h"
 #include "tests/fixtures/DatabaseBuilder.h"
 
-namespace ferrovel::fixtures {
-
-inline std::vector<FixtureRecord>& operator+=(std::vector<FixtureRecord>& records,
-                                              const std::vector<FixtureRecord>& more) {
-    records.insert(records.end(), more.begin(), more.end());
-    return records;
-}
-
-}  // namespace ferrovel::fixtures
-
 namespace ferrovel::testing {
 
 struct FileCloser {
@@ -67,9 +57,8 @@ inline fixtures::FixtureRecord makeRecord(std::uint16_t bits, int width, int hei
     record.bitsPerPixel = bits;
     record.width = static_cast<std::int16_t>(width);
     record.height = static_cast<std::int16_t>(height);
-    if (rows.empty() && width > 0 && height > 0) {
+    if (rows.empty() && width > 0 && height > 0)
         rows.resize(fixtures::fixtureRowBytes(bits, width) * static_cast<std::size_t>(height));
-    }
     record.rows = std::move(rows);
     record.compressed = compressed;
     return record;
@@ -78,9 +67,7 @@ inline fixtures::FixtureRecord makeRecord(std::uint16_t bits, int width, int hei
 // The colour of a stored pixel value of a format.
 inline std::vector<int> colourOf(int bits, std::uint32_t value) {
     const int v = static_cast<int>(value);
-    if (bits == 1) return std::vector<int>(3, v != 0 ? 0 : 255);
-    if (bits == 2) return std::vector<int>(3, 255 - 85 * v);
-    if (bits == 4) return std::vector<int>(3, 255 - 17 * v);
+    if (bits < 8) return std::vector<int>(3, 255 - 255 * v / ((1 << bits) - 1));
     if (bits == 16) return {(v >> 11) * 8, ((v >> 5) & 63) * 4, (v & 31) * 8};
     const PaletteColor& c = handheldPalette()[value & 0xFF];
     return {c.red, c.green, c.blue};

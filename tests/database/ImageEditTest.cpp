@@ -34,50 +34,41 @@ Bytes sceneOf(const std::vector<int>& order, const std::string& secondName = "La
         for (FixtureRecord& record : group) record.attributes = attributes++;
     }
     std::vector<FixtureRecord> records;
-    for (const int g : order) records.insert(records.end(), groups[g].begin(), groups[g].end());
+    for (const int g : order) records += groups[g];
     return fixtures::buildDatabase("Edits", records);
 }
 
-// That a break at any step of the rewrite keeps the old database, the
-// append tests show for the rewrite that edits share.
-TEST(ImageEdit, KeepsEveryOtherRecordByteForByte) {
-    const std::string path = testing::scratchPath("edits.pdb");
-    const auto expectEdit = [&](const char* what, const std::function<std::int16_t()>& change,
-                                const Bytes& expected) {
-        fixtures::writeFileBytes(path, sceneOf({0, 1, 2, 3}));
-        ASSERT_EQ(change(), 0) << what;
-        EXPECT_EQ(readFileBytes(path), expected) << what;
+// Each change lands on the whole scene; an index that names no image, or a
+// file that is no database, changes nothing. That a break at any step of the
+// rewrite keeps the old database, the append tests show for the rewrite that
+// edits share.
+TEST(ImageEdit, KeepsEveryOtherRecordByteForByteAndRefusalsLeaveTheFileAlone) {
+    const std::string path = testing::scratchPath("edits.pdb"), cafe = "Caf\xE9 au lait";
+    const std::vector<int> all = {0, 1, 2, 3};
+    const std::vector<std::int16_t> ends = {2, 0, 2};
+    const struct {
+        const char* what;
+        std::int16_t status;
+        std::vector<int> order;
+        std::function<std::int16_t()> change;
+        std::string name = "Layers";
+    } cases[] = {
+        {"delete the middle", 0, {0, 1, 3}, [&] { return deleteImages(path, {1}); }},
+        {"delete the ends", 0, {0, 2}, [&] { return deleteImages(path, ends); }},
+        {"move first to last", 0, {0, 2, 3, 1}, [&] { return moveImage(path, 0, 2); }},
+        {"move last to first", 0, {0, 3, 1, 2}, [&] { return moveImage(path, 2, 0); }},
+        {"rename", 0, all, [&] { return renameImage(path, 1, cafe); }, cafe},
+        {"delete 3", kEditNoSuchImage, all, [&] { return deleteImages(path, {3}); }},
+        {"delete none", kEditNoSuchImage, all, [&] { return deleteImages(path, {}); }},
+        {"rename -1", kEditNoSuchImage, all, [&] { return renameImage(path, -1, "x"); }},
+        {"move to 3", kEditNoSuchImage, all, [&] { return moveImage(path, 0, 3); }},
     };
-    expectEdit(
-        "delete the middle", [&] { return deleteImages(path, {1}); }, sceneOf({0, 1, 3}));
-    expectEdit(
-        "delete the ends",
-        [&] {
-            return deleteImages(path, {2, 0, 2});
-        },
-        sceneOf({0, 2}));
-    expectEdit(
-        "move first to last", [&] { return moveImage(path, 0, 2); }, sceneOf({0, 2, 3, 1}));
-    expectEdit(
-        "move last to first", [&] { return moveImage(path, 2, 0); }, sceneOf({0, 3, 1, 2}));
-    expectEdit(
-        "rename the layers", [&] { return renameImage(path, 1, "Caf\xE9 au lait"); },
-        sceneOf({0, 1, 2, 3}, "Caf\xE9 au lait"));
-}
-
-// An index that names no image, or a file that is no database, changes nothing.
-TEST(ImageEdit, RefusalsLeaveTheFileAlone) {
-    const Bytes original = sceneOf({0, 1, 2, 3});
-    const std::string path = testing::scratchPath("edits.pdb");
-    const std::function<std::int16_t()> refusals[] = {
-        [&] { return deleteImages(path, {3}); }, [&] { return deleteImages(path, {}); },
-        [&] { return renameImage(path, -1, "x"); }, [&] { return moveImage(path, 0, 3); }};
-    for (const auto& refused : refusals) {
-        fixtures::writeFileBytes(path, original);
-        EXPECT_EQ(refused(), kEditNoSuchImage);
-        EXPECT_EQ(readFileBytes(path), original);
+    for (const auto& c : cases) {
+        fixtures::writeFileBytes(path, sceneOf(all));
+        ASSERT_EQ(c.change(), c.status) << c.what;
+        EXPECT_EQ(readFileBytes(path), sceneOf(c.order, c.name)) << c.what;
     }
-    Bytes notOurs = original;
+    Bytes notOurs = sceneOf(all);
     notOurs[64] = 'X';
     fixtures::writeFileBytes(path, notOurs);
     EXPECT_EQ(moveImage(path, 0, 1), kAppendNotImageDatabase);

@@ -65,8 +65,7 @@ TEST(RecordDecode, EveryFormatDropsItsPaddingRawOrCompressed) {
             record.headerSize = static_cast<std::uint32_t>(headerSize);
             const auto image = decodeOnly(record);
             ASSERT_TRUE(image);
-            EXPECT_EQ(image->width, width);
-            EXPECT_EQ(image->height, 3);
+            EXPECT_EQ((std::pair<int, int>(image->width, image->height)), std::pair(width, 3));
             EXPECT_EQ(firstMismatch(*image, storedColours(rows, static_cast<std::size_t>(rowBytes),
                                                           decodedBits)),
                       "");
