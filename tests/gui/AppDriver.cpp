@@ -16,8 +16,6 @@ std::string programPath;
 
 namespace {
 
-constexpr const char* kTitle = "Ferrovel Image Manager";
-
 // A visible top-level dialog of the process with exactly this caption.
 HWND findDialog(DWORD processId, const std::string& caption) {
     for (HWND window = nullptr;
@@ -48,9 +46,9 @@ std::string AppDriver::textOf(HWND window) {
     return text;
 }
 
-AppDriver::AppDriver(const std::string& arguments) {
+AppDriver::AppDriver(const std::string& database, std::size_t images) {
     std::string commandLine = "\"" + programPath + "\"";
-    if (!arguments.empty()) commandLine += " " + arguments;
+    if (!database.empty()) commandLine += " \"" + database + "\"";
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
     job_ = CreateJobObjectA(nullptr, nullptr);
@@ -65,9 +63,11 @@ AppDriver::AppDriver(const std::string& arguments) {
     ResumeThread(process_.hThread);
     WaitForInputIdle(process_.hProcess, 10000);
     const auto found = [&] {
-        return (main_ = findDialog(process_.dwProcessId, kTitle)) != nullptr;
+        return (main_ = findDialog(process_.dwProcessId, "Ferrovel Image Manager")) != nullptr;
     };
-    waitUntil(found, 10000);
+    if (waitUntil(found, 10000) && images &&
+        !waitUntil([&] { return listEntries().size() == images; }))
+        main_ = nullptr;
 }
 
 AppDriver::~AppDriver() {
@@ -97,11 +97,11 @@ bool AppDriver::noDialog(const std::string& caption, int graceMs) const {
     return findDialog(process_.dwProcessId, caption) == nullptr;
 }
 
-std::string AppDriver::takeMessage(const std::string& caption) const {
+std::string AppDriver::takeMessage(const std::string& caption, int button) const {
     HWND box = waitForDialog(caption);
     if (!box) return "<no message box \"" + caption + "\">";
     const std::string message = textOf(GetDlgItem(box, 0xFFFF));
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    PostMessageA(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
     waitUntil([&] { return !IsWindow(box) || !IsWindowVisible(box); });
     return message;
 }
@@ -216,10 +216,10 @@ std::string pngAgainstBitmap(const std::string& png, const std::string& bmp, int
                              int height) {
     const PictureReadResult decoded = readPicture(png);
     const BmpReadResult bitmap = readBmp(bmp);
-    if (decoded.status != 0 || decoded.format != PictureFormat::Png || bitmap.status != 0)
-        return "status " + std::to_string(decoded.status) + " and " + std::to_string(bitmap.status);
-    if (decoded.pictureWidth != width || decoded.pictureHeight != height)
-        return "size " + std::to_string(decoded.pictureWidth) + " x " +
+    if (decoded.status != 0 || decoded.format != PictureFormat::Png || bitmap.status != 0 ||
+        decoded.pictureWidth != width || decoded.pictureHeight != height)
+        return "status " + std::to_string(decoded.status) + " and " +
+               std::to_string(bitmap.status) + ", " + std::to_string(decoded.pictureWidth) + " x " +
                std::to_string(decoded.pictureHeight);
     const auto row = [](const BgrImage& canvas, int y) {
         return canvas.pixels.begin() + y * canvas.width * 3;
@@ -231,9 +231,10 @@ std::string pngAgainstBitmap(const std::string& png, const std::string& bmp, int
     return {};
 }
 
-RECT screenRectOf(HWND window, int id) {
+RECT screenRectOf(HWND window, int id, int inset) {
     RECT rect{};
     GetWindowRect(GetDlgItem(window, id), &rect);
+    InflateRect(&rect, -inset, -inset);
     return rect;
 }
 

@@ -20,8 +20,9 @@ extern std::string programPath;
 
 class AppDriver {
 public:
-    // Starts the program with optional arguments and waits for its main window.
-    explicit AppDriver(const std::string& arguments = std::string());
+    // Starts the program, on a database when one is named, and waits for its
+    // main window and for that many images in its list.
+    explicit AppDriver(const std::string& database = std::string(), std::size_t images = 0);
     ~AppDriver();
     AppDriver(const AppDriver&) = delete;
     AppDriver& operator=(const AppDriver&) = delete;
@@ -35,11 +36,16 @@ public:
 
     // A visible top-level dialog of the program with this caption, waited for.
     HWND waitForDialog(const std::string& caption, int timeoutMs = 5000) const;
+    // Presses a button and waits for the dialog it opens.
+    HWND openDialog(int id, const std::string& caption) const {
+        press(id);
+        return waitForDialog(caption);
+    }
     // True when no dialog of that caption is showing (after a short grace period).
     bool noDialog(const std::string& caption, int graceMs = 300) const;
 
-    // Text of a message box (its text control) and dismisses it with OK.
-    std::string takeMessage(const std::string& caption) const;
+    // Text of a message box (its text control); dismisses it with the button.
+    std::string takeMessage(const std::string& caption, int button = IDOK) const;
 
     // A window's text, through the ANSI message that is reliable across processes.
     static std::string textOf(HWND window);
@@ -87,7 +93,8 @@ private:
 // The screen's pixels of a rectangle in screen coordinates, 0x00RRGGBB each.
 std::vector<std::uint32_t> capturePixels(const RECT& screenRect);
 
-RECT screenRectOf(HWND window, int id);
+// A control's rectangle on the screen, less inset pixels a side.
+RECT screenRectOf(HWND window, int id, int inset = 0);
 
 // True when anything, a file or a folder, is at the path.
 inline bool fileExists(const std::string& path) {

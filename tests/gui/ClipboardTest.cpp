@@ -99,7 +99,7 @@ TEST(Clipboard, CopyAndPasteWithOtherPrograms) {
     storeImportSettings({4, 1, 0});  // 16 bits at the original size, no dither
     {
         const Bytes empty = fixtures::buildDatabase("Empty", {});
-        AppDriver app("\"" + testing::writeScratchFile("clip-empty.pdb", empty) + "\"");
+        AppDriver app(testing::writeScratchFile("clip-empty.pdb", empty));
         ASSERT_TRUE(app.started());
         ASSERT_TRUE(AppDriver::waitUntil([&] { return !app.text(1002).empty(); }));
         const Bytes picture = blockOf("bmp-24.bmp");
@@ -118,9 +118,8 @@ TEST(Clipboard, CopyAndPasteWithOtherPrograms) {
     }
     const std::string database =
         testing::writeScratchFile("clip-demo.pdb", fixtures::demoDatabase());
-    AppDriver app("\"" + database + "\"");
+    AppDriver app(database, 6);
     ASSERT_TRUE(app.started());
-    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 6; }));
     ASSERT_TRUE(OpenClipboard(nullptr));
     for (int command : {1014, 1016}) {
         app.press(command);
@@ -153,11 +152,9 @@ TEST(Clipboard, CopyAndPasteWithOtherPrograms) {
     const std::pair<std::string, std::string> pastes[] = {
         {"", ""},          {"bmp-24.bmp", ""}, {"bmp-8.bmp", ""},
         {"bmp-4.bmp", ""}, {"bmp-1.bmp", ""},  {"bmp-24.bmp", "png-palette-alpha.png"}};
-    int index = 6;
-    for (const auto& [dib, png] : pastes) {
+    for (int index = 6; const auto& [dib, png] : pastes) {
         if (!dib.empty()) putOnClipboard(blockOf(dib), png.empty() ? Bytes{} : blockOf(png));
-        app.press(1016);
-        AppDriver::press(app.waitForDialog("Import Image"), 1023);  // as proposed
+        AppDriver::press(app.openDialog(1016, "Import Image"), 1023);  // as proposed
         ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listSelection() == index; }));
         const RgbImage expected =
             dib.empty() ? composedImage(database, 4) : decoded(png.empty() ? dib : png);

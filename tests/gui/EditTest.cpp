@@ -71,26 +71,22 @@ TEST(EditImages, DeleteRenameAndMoveThroughTheContextMenuAndKeys) {
         for (int i : order) images.push_back(demo[static_cast<std::size_t>(i)]);
         return images;
     };
-    AppDriver app("\"" + path + "\"");
+    AppDriver app(path, 6);
     ASSERT_TRUE(app.started());
-    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 6; }));
-    const auto answerDelete = [&](const std::string& name, int answer) {
-        HWND confirm = app.waitForDialog("Delete Image");
-        EXPECT_EQ(AppDriver::textOf(GetDlgItem(confirm, 0xFFFF)),
-                  "Delete the image \"" + name + "\" from the database?");
-        AppDriver::press(confirm, answer);
-    };
 
     ASSERT_TRUE(clickEntry(app, 1, false));
     keys({VK_DELETE});
-    answerDelete("Four grays", IDYES);
-    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 5; }));
+    EXPECT_EQ(app.takeMessage("Delete Image", IDYES),
+              "Delete the image \"Four grays\" from the database?");
+    // The next image selected.
+    ASSERT_TRUE(AppDriver::waitUntil(
+        [&] { return app.listEntries().size() == 5 && app.listSelection() == 1; }));
     EXPECT_EQ(storedImages(path, 0), demoIn({0, 2, 3, 4, 5}));
-    EXPECT_EQ(app.listSelection(), 1);  // the next image
 
     ASSERT_TRUE(clickEntry(app, 0, true));
     ASSERT_TRUE(chooseFromMenu(app, {VK_DOWN, VK_DOWN}, "context-menu"));
-    answerDelete("Rings", IDNO);
+    EXPECT_EQ(app.takeMessage("Delete Image", IDNO),
+              "Delete the image \"Rings\" from the database?");
     EXPECT_TRUE(app.noDialog("Delete Image"));
     EXPECT_EQ(storedImages(path, 0), demoIn({0, 2, 3, 4, 5}));
 
@@ -113,10 +109,10 @@ TEST(EditImages, DeleteRenameAndMoveThroughTheContextMenuAndKeys) {
     SendMessageW(GetDlgItem(rename, 1044), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Zo\u00eb"));
     AppDriver::press(rename, IDOK);
     ASSERT_TRUE(AppDriver::waitUntil([&] {
-        return app.listEntries() == V{"Gray ramp", "Rings", "Palette", "Zo\u00eb", "Sunset"};
+        return app.listSelection() == 3 &&
+               app.listEntries() == V{"Gray ramp", "Rings", "Palette", "Zo\u00eb", "Sunset"};
     }));
     EXPECT_EQ(storedImages(path, 0)[3], "Zo\xEB 160x160 16");
-    EXPECT_EQ(app.listSelection(), 3);
     EXPECT_EQ(app.close(), 0u);
 }
 

@@ -46,8 +46,7 @@ std::string storedSettings() {
 // dialog: the folder first, then each name in double quotes.
 HWND importDialogFor(const AppDriver& app, const std::vector<std::string>& names,
                      const std::string& folder = testing::scratchPath("")) {
-    app.press(1006);
-    HWND open = app.waitForDialog("Import one or more image(s)...");
+    HWND open = app.openDialog(1006, "Import one or more image(s)...");
     if (!open) return nullptr;
     EXPECT_EQ(AppDriver::fileType(open), "Pictures (*.bmp;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff)");
     AppDriver::typeFileName(open, folder);
@@ -138,7 +137,7 @@ TEST(ImportDialog, BatchesOfAnyFileNamesImportAllAndCancel) {
     ASSERT_TRUE(CopyFileA(FERROVEL_TEST_PICTURES "/jpeg-baseline.jpg",
                           (folder + "camera.jpg").c_str(), FALSE));
     storeImportSettings({4, 1, 1});
-    AppDriver app("\"" + database + "\"");
+    AppDriver app(database);
     ASSERT_TRUE(app.started());
 
     // A typed width with the proportions kept: 101 x 90, as the boxes show.
@@ -152,8 +151,8 @@ TEST(ImportDialog, BatchesOfAnyFileNamesImportAllAndCancel) {
     ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 9; }));
     EXPECT_EQ(storedImages(database, 6),
               (V{"a b.bmp 101x90 16", "?? 1.bmp 101x75 16", "\xE9t\xE9.bmp 67x90 16"}));
-    EXPECT_EQ(app.listEntries().back(), summer);
-    EXPECT_EQ(app.listSelection(), 8);
+    EXPECT_EQ(app.listEntries().back() + " #" + std::to_string(app.listSelection()),
+              summer + " #8");
 
     // Proportions off, and a typed size that leaves the list at "Keep
     // original size": that size for this picture, their own for the others.
@@ -180,22 +179,20 @@ TEST(ImportDialog, BatchesOfAnyFileNamesImportAllAndCancel) {
     ASSERT_TRUE(finish(dialog, kCancel));
     EXPECT_TRUE(app.noDialog(kDialog));
     EXPECT_EQ(storedImages(database, 12), V{"\xE9t\xE9.bmp 240x320 16"});
-    EXPECT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 13; }));
-    EXPECT_EQ(app.listSelection(), 12);
+    EXPECT_TRUE(AppDriver::waitUntil(
+        [&] { return app.listEntries().size() == 13 && app.listSelection() == 12; }));
     EXPECT_EQ(app.title(), kAppTitle);
 
     // The open dialog left the program in that folder, where Paste keeps its
     // work file while it needs it.
     app.press(1014);
-    app.press(1016);
-    ASSERT_NE(dialog = app.waitForDialog(kDialog), nullptr);
+    ASSERT_NE(dialog = app.openDialog(1016, kDialog), nullptr);
     EXPECT_TRUE(fileExists(folder + "ClipboardImage.PNG"));
     ASSERT_TRUE(finish(dialog, kCancel));
 
     // Export by name as PNG, the file names of labels left to the naming
     // tests: each image at its own size, not its record's.
-    app.press(1007);
-    AppDriver::press(app.waitForDialog("Export Image(s)"), 4);
+    AppDriver::press(app.openDialog(1007, "Export Image(s)"), 4);
     ASSERT_TRUE(AppDriver::answerFileDialog(
         app.waitForDialog("Save images without labels as the base filename..."), folder + "x.png"));
     PictureReadResult out;
@@ -203,11 +200,6 @@ TEST(ImportDialog, BatchesOfAnyFileNamesImportAllAndCancel) {
         [&] { return (out = readPicture(folder + "a b.bmp [2].png")).status == 0; }));
     EXPECT_EQ(std::to_string(out.pictureWidth) + "x" + std::to_string(out.pictureHeight), "50x40");
 }
-
-struct Look {
-    int width, height;
-    std::int16_t bits, dither, brightness, contrast;
-};
 
 // Pixels of the preview on screen that differ from how it must look, looking
 // again for up to 2 s while the window system repaints. Over the inner
@@ -217,31 +209,31 @@ struct Look {
 // dialog's face colour around it. The last column and row lie on the frame's
 // inner line, which the frame may have drawn over the picture: the frame's
 // colour counts there too.
-int previewDifferences(HWND dialog, const BgrImage& canvas, const Look& look) {
+int previewDifferences(HWND dialog, const BgrImage& canvas, int width, int height,
+                       std::int16_t bits, std::int16_t dither, std::int16_t brightness,
+                       std::int16_t contrast) {
     const auto colour = [](int index) {
         const COLORREF c = GetSysColor(index);
         return static_cast<std::uint32_t>(GetRValue(c) << 16 | GetGValue(c) << 8 | GetBValue(c));
     };
-    RECT inner = screenRectOf(dialog, kPreview);
-    InflateRect(&inner, -4, -4);
+    RECT inner = screenRectOf(dialog, kPreview, 4);
     const int innerW = ++inner.right - inner.left, innerH = ++inner.bottom - inner.top;
     std::vector<std::uint8_t> scaled;
-    scaleImage(scaled, static_cast<std::int16_t>(look.width),
-               static_cast<std::int16_t>(look.height), canvas.pixels.data(), canvas.width,
-               canvas.height);
+    scaleImage(scaled, static_cast<std::int16_t>(width), static_cast<std::int16_t>(height),
+               canvas.pixels.data(), canvas.width, canvas.height);
     buildPaletteLookup();
-    const int spareX = innerW - look.width, spareY = innerH - look.height;
+    const int spareX = innerW - width, spareY = innerH - height;
     const int fromX = std::max(-spareX / 2, 0), fromY = std::max(-spareY / 2, 0);
     const int atX = std::max(spareX / 2, 0), atY = std::max(spareY / 2, 0);
     std::vector<std::uint32_t> expected(static_cast<std::size_t>(innerW * innerH),
                                         colour(COLOR_3DFACE));
-    for (int r = 0; r < std::min(look.height, innerH); ++r)
-        for (int c = 0; c < std::min(look.width, innerW); ++c) {
+    for (int r = 0; r < std::min(height, innerH); ++r)
+        for (int c = 0; c < std::min(width, innerW); ++c) {
             const std::uint8_t* in =
-                &scaled[static_cast<std::size_t>(((fromY + r) * look.width + fromX + c) * 3)];
+                &scaled[static_cast<std::size_t>(((fromY + r) * width + fromX + c) * 3)];
             std::int16_t red = in[2], green = in[1], blue = in[0];
-            adjustPixel(red, green, blue, look.brightness, look.contrast);
-            reducePixel(red, green, blue, look.bits, look.dither, c, r);
+            adjustPixel(red, green, blue, brightness, contrast);
+            reducePixel(red, green, blue, bits, dither, c, r);
             expected[static_cast<std::size_t>((atY + r) * innerW + atX + c)] =
                 static_cast<std::uint32_t>(red << 16 | green << 8 | blue);
         }
@@ -270,7 +262,7 @@ TEST(ImportDialog, OpensPreviewsSizesAndStoresTheChoices) {
     testing::gradientBitmap("landscape.bmp", 640, 480);
     testing::gradientBitmap("portrait.bmp", 300, 400);  // a 304 x 400 canvas
     storeImportSettings({3, 0, 0});
-    AppDriver app("\"" + database + "\"");
+    AppDriver app(database);
     ASSERT_TRUE(app.started());
     HWND dialog = nullptr;
     ASSERT_NE(dialog = importDialogFor(app, {"small one.bmp"}), nullptr);
@@ -304,10 +296,10 @@ TEST(ImportDialog, OpensPreviewsSizesAndStoresTheChoices) {
     const BmpReadResult source = readBmp(testing::scratchPath("small one.bmp"));
     set(dialog, {{kDither, "1"}, {kWidth, "320"}, {kHeight, "320"}});
     set(dialog, {{kContrast, "40"}, {kBrightness, "-25"}});
-    EXPECT_EQ(previewDifferences(dialog, source.canvas, {320, 320, 8, 1, -25, 40}), 0);
+    EXPECT_EQ(previewDifferences(dialog, source.canvas, 320, 320, 8, 1, -25, 40), 0);
     saveScreenshot("import-dialog", dialog);
     set(dialog, {{kFormat, "4"}, {kDither, "0"}, {kWidth, "90"}, {kHeight, "71"}});
-    EXPECT_EQ(previewDifferences(dialog, source.canvas, {90, 71, 16, 0, -25, 40}), 0);
+    EXPECT_EQ(previewDifferences(dialog, source.canvas, 90, 71, 16, 0, -25, 40), 0);
     // Escape arrives as IDCANCEL and is ignored; Cancel ends without a trace.
     SendMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     EXPECT_TRUE(IsWindowVisible(dialog));
@@ -360,8 +352,8 @@ TEST(ImportDialog, OpensPreviewsSizesAndStoresTheChoices) {
     ASSERT_TRUE(finish(dialog, kImport));
     ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 7; }));
     const std::string label = "Caf\xE9 ??" + std::string(248, '\xE9');
-    EXPECT_EQ(app.listEntries().back(), handheldToUtf8(label));
-    EXPECT_EQ(app.listSelection(), 6);
+    EXPECT_EQ(app.listEntries().back() + " #" + std::to_string(app.listSelection()),
+              handheldToUtf8(label) + " #6");
     EXPECT_EQ(storedImages(database, 6), V{label + " 160x144 8"});
     EXPECT_EQ(storedSettings(), "3 0 0 ");
 

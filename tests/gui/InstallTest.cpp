@@ -93,22 +93,6 @@ std::vector<std::string> entriesOf(const std::string& path, const std::string& s
     return names;
 }
 
-// The users above with an "Inbox", and folders not listed with it: one with
-// "Install", one with "Wrong", an empty one; and a file.
-const std::string& mainTree() {
-    static const std::string palm = [] {
-        const std::string path = testing::scratchPath("palm \u5199\u771F");
-        for (const char* sub : {"carol2\\Inbox", "alice\\Inbox", "carol1\\Inbox", "zoe\\Inbox",
-                                "plain\\Install", "wrong\\Wrong", "empty"})
-            folder(path + "\\" + sub);
-        fixtures::writeFileBytes(path + "\\users.dat",
-                                 fixtures::Bytes(kUserList.begin(), kUserList.end()));
-        fixtures::writeFileBytes(path + "\\notes", {1, 2, 3});
-        return path;
-    }();
-    return palm;
-}
-
 // The program on "My Paint (2).pdb" in a folder named in another script, like
 // the Palm folder. Without Palm Desktop keys Install says it finds no Palm
 // folder; the chooser lists the users of the first key's folder, else the
@@ -121,20 +105,24 @@ TEST(Install, ListsTheUsersOfThePalmFolderCopiesToTheChosenOneAndNeverDestroysWh
     const std::string database =
         folder(testing::scratchPath("\u5199\u771F 1")) + "\\My Paint (2).pdb";
     fixtures::writeFileBytes(database, fixtures::demoDatabase());
+    // The users above with an "Inbox", and folders not listed with it: one
+    // with "Install", one with "Wrong", an empty one; and a file.
+    const std::string tree = testing::scratchPath("palm \u5199\u771F");
+    for (const char* sub : {"carol2\\Inbox", "alice\\Inbox", "carol1\\Inbox", "zoe\\Inbox",
+                            "plain\\Install", "wrong\\Wrong", "empty"})
+        folder(tree + "\\" + sub);
+    fixtures::writeFileBytes(tree + "\\users.dat",
+                             fixtures::Bytes(kUserList.begin(), kUserList.end()));
+    fixtures::writeFileBytes(tree + "\\notes", {1, 2, 3});
     std::optional<AppDriver> app;
     const auto start = [&](const std::string& path) {
-        app.emplace("\"" + path + "\"");
-        return app->started() &&
-               AppDriver::waitUntil([&] { return app->listEntries().size() == 6; });
+        app.emplace(path, 6);
+        return app->started();
     };
     ASSERT_TRUE(start(database));
-    const auto openChooser = [&] {
-        app->press(1017);
-        return app->waitForDialog(kChooser);
-    };
     // Shows the chooser's entries and ends it with Cancel.
     const auto entriesThenCancel = [&] {
-        HWND chooser = openChooser();
+        HWND chooser = app->openDialog(1017, kChooser);
         const auto entries = AppDriver::listBoxEntries(GetDlgItem(chooser, 1024));
         AppDriver::press(chooser, 1022);
         EXPECT_TRUE(app->noDialog(kChooser) && app->noDialog(kCaption, 0));
@@ -142,7 +130,7 @@ TEST(Install, ListsTheUsersOfThePalmFolderCopiesToTheChosenOneAndNeverDestroysWh
     };
     // Installs for the chooser's entry index; the message shown.
     const auto installFor = [&](std::size_t index) {
-        HWND chooser = openChooser();
+        HWND chooser = app->openDialog(1017, kChooser);
         SendMessageW(GetDlgItem(chooser, 1024), LB_SETCURSEL, index, 0);
         AppDriver::press(chooser, 1023);
         app->waitForDialog(kCaption, 10000);  // a held destination is retried for seconds
@@ -158,14 +146,14 @@ TEST(Install, ListsTheUsersOfThePalmFolderCopiesToTheChosenOneAndNeverDestroysWh
     const std::string many = folder(testing::scratchPath("palm-many"));
     for (int i = 0; i < 55; ++i) folder(many + "\\u" + std::to_string(i) + "\\Install");
     setPalmDesktopFolder(false, many);
-    setPalmDesktopFolder(true, mainTree());
+    setPalmDesktopFolder(true, tree);
     setConduit(1, "Inscn.dll", "Wrong");  // not the install conduit: case matters
     setConduit(2, "inscn20.dll", "Inbox");
-    const std::vector<std::string> folders = entriesOf(mainTree(), "Inbox");
+    const std::vector<std::string> folders = entriesOf(tree, "Inbox");
     std::vector<std::string> names;
     for (const std::string& user : folders) names.push_back(kNames.at(user));
     ASSERT_EQ(names.size(), 4u);
-    HWND chooser = openChooser();
+    HWND chooser = app->openDialog(1017, kChooser);
     EXPECT_EQ(AppDriver::listBoxEntries(GetDlgItem(chooser, 1024)), names);  // "Carol" twice
     saveScreenshot("install-dialog", chooser);
     EXPECT_EQ(SendMessageW(GetDlgItem(chooser, 1024), LB_GETCURSEL, 0, 0), 0);
@@ -181,8 +169,8 @@ TEST(Install, ListsTheUsersOfThePalmFolderCopiesToTheChosenOneAndNeverDestroysWh
         return static_cast<std::size_t>(std::find(folders.begin(), folders.end(), name) -
                                         folders.begin());
     };
-    const auto target = [](const std::string& user) {
-        return mainTree() + "\\" + user + "\\Inbox\\" + kTarget;
+    const auto target = [&](const std::string& user) {
+        return tree + "\\" + user + "\\Inbox\\" + kTarget;
     };
     EXPECT_EQ(installFor(indexOf("zoe")), kInstalled);
     EXPECT_TRUE(fileExists(target("zoe")));
@@ -193,7 +181,7 @@ TEST(Install, ListsTheUsersOfThePalmFolderCopiesToTheChosenOneAndNeverDestroysWh
 
     // Alice's folder already holds a file of the target's name, which a
     // failed install leaves as it was, alone, and Alice unmarked.
-    const std::string inbox = mainTree() + "\\alice\\Inbox";
+    const std::string inbox = tree + "\\alice\\Inbox";
     const std::string installed = target("alice");
     const fixtures::Bytes earlier = {'e', 'a', 'r', 'l', 'i', 'e', 'r'};
     const auto expectOnly = [&](const fixtures::Bytes& bytes, const char* marks) {

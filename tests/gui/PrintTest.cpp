@@ -49,14 +49,13 @@ std::pair<int, int> printedRows(int index) {
 // pixels) cancelled while it prints.
 TEST(Printing, PrintsTheImageTopLeftAtSeventyFivePixelsAnInchUnlessDismissedOrCancelled) {
     ASSERT_NE(pagePath = installTestPrinter(), "");
-    AppDriver app("\"" + demoDatabasePath() + "\"");
-    ASSERT_TRUE(AppDriver::waitUntil([&] { return app.listEntries().size() == 6; }));
+    AppDriver app(demoDatabasePath(), 6);
+    ASSERT_TRUE(app.started());
     // With the last page gone, the image selected and Print pressed: the print dialog.
     const auto printDialog = [&](int index) {
         DeleteFileA(pagePath.c_str());
         app.selectListEntry(index);
-        app.press(1008);
-        return app.waitForDialog("Print");
+        return app.openDialog(1008, "Print");
     };
     HWND dialog = nullptr;
     ASSERT_NE(dialog = printDialog(3), nullptr);

@@ -21,9 +21,7 @@ void saveScreenshot(const char* name, HWND window, HWND alsoShown) {
     const std::vector<std::uint32_t> pixels = capturePixels(area);
     // A window that closed meanwhile was not in the picture.
     if (!IsWindowVisible(window)) return;
-    RgbImage image{static_cast<std::int16_t>(area.right - area.left),
-                   static_cast<std::int16_t>(area.bottom - area.top),
-                   {}};
+    RgbImage image{std::int16_t(area.right - area.left), std::int16_t(area.bottom - area.top), {}};
     for (const std::uint32_t pixel : pixels)
         image.pixels.insert(image.pixels.end(), {static_cast<std::uint8_t>(pixel >> 16),
                                                  static_cast<std::uint8_t>(pixel >> 8),
