@@ -46,8 +46,8 @@ inline std::string emptyDatabase(const std::string& name) {
 inline Records tiles(const std::string& name, int width, int height,
                      std::function<std::uint32_t(int layer, int x, int y)> valueAt, int layers = 1,
                      bool compressed = false) {
-    fixtures::TiledImage image{name, width, height, 16, layers, compressed, false, valueAt};
-    return fixtures::tiledImageRecords(image);
+    return fixtures::tiledImageRecords(
+        {name, width, height, 16, layers, compressed, false, valueAt});
 }
 
 // A record of the given format; without rows its pixel data is all zero bytes.
