@@ -30,16 +30,14 @@ std::string scratchPath(const std::string& name) {
 }
 
 std::string writeScratchFile(const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    const std::string path = scratchPath(name);
-    fixtures::writeFileBytes(path, bytes);
-    return path;
+    fixtures::writeFileBytes(scratchPath(name), bytes);
+    return scratchPath(name);
 }
 
 std::string freshFolder(const std::string& name) {
-    const std::string folder = scratchPath(name);
-    std::filesystem::remove_all(folder);
-    std::filesystem::create_directories(folder);
-    return folder + "/";
+    std::filesystem::remove_all(scratchPath(name));
+    std::filesystem::create_directories(scratchPath(name));
+    return scratchPath(name) + "/";
 }
 
 RgbImage gradient(int width, int height) {
@@ -53,9 +51,8 @@ RgbImage gradient(int width, int height) {
 }
 
 std::string gradientBitmap(const std::string& name, int width, int height) {
-    const std::string path = scratchPath(name);
-    writeBmp(path, gradient(width, height));
-    return path;
+    writeBmp(scratchPath(name), gradient(width, height));
+    return scratchPath(name);
 }
 
 Ppm readPpm(const std::string& path) {

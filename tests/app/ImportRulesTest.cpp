@@ -12,17 +12,14 @@
 namespace ferrovel {
 namespace {
 
-// One file, several with blanks and wide characters, and the clipboard's
-// file are pinned by the import dialog's window tests.
-TEST(ImportSelection, ADrivesRootKeepsItsOwnSeparator) {
+TEST(ImportRules, ADrivesRootSelectionSizePresetsProportionsAndBoxNumbers) {
+    // One file, several with blanks and wide characters, and the clipboard's
+    // file are pinned by the import dialog's window tests.
     using namespace std::string_literals;
     std::string files;
     for (const SelectedFile& file : parseSelection("C:\\\0a.bmp\0b.bmp\0\0"s).files)
         files += file.path + "|" + file.proposedName + "; ";
     EXPECT_EQ(files, "C:\\a.bmp|a.bmp; C:\\b.bmp|b.bmp; ");
-}
-
-TEST(ImportSizes, PresetsProportionsAndBoxNumbers) {
     EXPECT_EQ(presetBox(0, {208, 400}, {7, 7}).width, 208);
     EXPECT_EQ(presetBox(4, {208, 400}, {7, 7}).width, 480);
     EXPECT_EQ(presetBox(5, {208, 400}, {7, 9}).height, 9);
@@ -48,8 +45,7 @@ TEST(SettingsPaths, SplittingLimitsAndTheLoadStart) {
     EXPECT_EQ(split->keys, (std::vector<std::string>{"Software", "Ferrovel"}));
     EXPECT_EQ(split->valueName, "Value");
     EXPECT_FALSE(splitRegistryPath("Software\\Key\\"));  // no value name
-    std::string tenKeys = "k";
-    for (int i = 0; i < 9; ++i) tenKeys += "\\k";
+    const std::string tenKeys = "k\\k\\k\\k\\k\\k\\k\\k\\k\\k";
     EXPECT_TRUE(splitRegistryPath(tenKeys + "\\v"));
     EXPECT_FALSE(splitRegistryPath(tenKeys + "\\k\\v"));
     EXPECT_TRUE(splitRegistryPath(std::string(297, 'k') + "\\v"));

@@ -52,7 +52,7 @@ std::string images(const std::string& database) {
 }
 
 bool has(const std::string& text, const std::string& part) {
-    return part.empty() || text.find(part) != std::string::npos;
+    return text.find(part) != std::string::npos;
 }
 
 TEST(Imagedb, CommandLinesExitAsTheConventionsSay) {
@@ -228,8 +228,7 @@ TEST(ImagedbImport, SixteenBitRoundTripStaysWithinQuantisation) {
     ASSERT_EQ(imported.status, kExitOk) << imported.err;
     ASSERT_EQ(run({"export", db, out}).status, kExitOk);
     const BmpReadResult back = readBmp(out);
-    ASSERT_EQ(back.status, 0);
-    // A one-tile image comes out as its whole tile.
+    // A one-tile image comes out as its whole tile (a failed read has none).
     ASSERT_EQ(std::to_string(back.canvas.width) + "x" + std::to_string(back.canvas.height),
               "160x160");
     // The neutral adjustment's integer HLS round trip moves a channel by -7
@@ -246,11 +245,10 @@ TEST(ImagedbImport, SixteenBitRoundTripStaysWithinQuantisation) {
     }
 }
 
-#ifdef _WIN32
-const std::string kFormats = "PNG, JPEG, GIF and TIFF";
-#else
-const std::string kFormats = "PNG, JPEG and GIF";
-#endif
+// TIFF is read on Windows alone.
+const std::string kFormats = std::filesystem::path::preferred_separator == '\\'
+                                 ? "PNG, JPEG, GIF and TIFF"
+                                 : "PNG, JPEG and GIF";
 
 TEST(ImagedbImport, SizeBoxesNamesAndStandardInput) {
     const std::map<std::string, std::string> files = {

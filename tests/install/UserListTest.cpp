@@ -69,7 +69,6 @@ TEST(UserList, RunsStopBelow32FieldsBeforeTheirEarliestPlaceMatchNothingAndNoRea
     EXPECT_EQ(lookUpUserName(longName, std::string(256, 'f')), "," + std::string(300, 'L'));
     // Empty, truncated and random files give the right answer or none; under
     // the sanitizers this also shows that no byte outside the buffer is read.
-    EXPECT_EQ(lookUpUserName({}, "alice"), "alice");
     EXPECT_EQ(findUserNumber({}, ""), std::nullopt);
     for (std::size_t size = 0; size <= kUsers.size(); ++size) {
         const Bytes cut(kUsers.begin(), kUsers.begin() + static_cast<std::ptrdiff_t>(size));

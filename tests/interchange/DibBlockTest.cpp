@@ -8,13 +8,11 @@
 namespace ferrovel {
 namespace {
 
-using fixtures::Bytes;
-
 // A block of zeros but for the four fields the file header depends on,
 // exactly size bytes long, so that a read past it shows under the sanitizers.
-Bytes blockOf(std::uint32_t headerSize, std::uint16_t bits, std::uint32_t compression,
-              std::uint32_t colorsUsed, std::size_t size) {
-    Bytes block(std::max<std::size_t>(size, 40), 0);
+fixtures::Bytes blockOf(std::uint32_t headerSize, std::uint16_t bits, std::uint32_t compression,
+                        std::uint32_t colorsUsed, std::size_t size) {
+    fixtures::Bytes block(std::max<std::size_t>(size, 40), 0);
     for (const auto& [at, value, bytes] :
          {std::tuple<std::size_t, std::uint32_t, int>{0, headerSize, 4},
           {14, bits, 2},
@@ -47,13 +45,11 @@ TEST(DibBlock, PixelOffsetFollowsTheRealHeaderItsMasksAndItsPalette) {
         SCOPED_TRACE(::testing::Message()
                      << headerSize << " bytes, " << bits << " bits, colours used " << colorsUsed);
         EXPECT_EQ(header.status, offset == 0 ? kDibTooShort : 0);
+        if (offset == 0) continue;
         const auto total = static_cast<std::uint32_t>(size + 14);
-        const std::array<std::uint8_t, 14> expected{
-            'B', 'M', std::uint8_t(total),  std::uint8_t(total >> 8),  0, 0, 0, 0,
-            0,   0,   std::uint8_t(offset), std::uint8_t(offset >> 8), 0, 0};
-        if (offset != 0) {
-            EXPECT_EQ(header.bytes, expected);
-        }
+        decltype(header.bytes) expected{'B', 'M', std::uint8_t(total), std::uint8_t(total >> 8)};
+        expected[10] = std::uint8_t(offset), expected[11] = std::uint8_t(offset >> 8);
+        EXPECT_EQ(header.bytes, expected);
     }
     // Every cut of a good block below the 40 bytes of its header.
     for (std::size_t size = 0; size < 40; ++size)

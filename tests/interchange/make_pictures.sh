@@ -35,19 +35,13 @@ convert src.ppm -quality 90 -interlace JPEG jpg:jpeg-progressive.jpg
 convert src.ppm -quality 90 -colorspace CMYK jpg:jpeg-cmyk.jpg
 convert src.ppm -quality 90 -colorspace Gray jpg:jpeg-gray.jpg
 # The same baseline picture behind an EXIF block that holds only the
-# orientation: APP1, its length, "Exif\0\0", a TIFF header in either byte
-# order and one directory entry (tag 0x112, type SHORT, count 1, the value
-# given in octal).
-exif() {
-  case $1 in
-    II) printf "\377\341\000\042Exif\000\000II\052\000\010\000\000\000\001\000\022\001\003\000\001\000\000\000\\$2\000\000\000\000\000\000\000" ;;
-    MM) printf "\377\341\000\042Exif\000\000MM\000\052\000\000\000\010\000\001\001\022\000\003\000\000\000\001\000\\$2\000\000\000\000\000\000" ;;
-  esac
-}
-for turn in MM:3:003 II:6:006 MM:8:010; do  # byte order, orientation, its octal
-  order=${turn%%:*} octal=${turn##*:} orientation=${turn#*:}
-  { head -c 2 jpeg-baseline.jpg; exif "$order" "$octal"; tail -c +3 jpeg-baseline.jpg; } \
-    >"jpeg-orientation-${orientation%:*}.jpg"
+# orientation: APP1, its length, "Exif\0\0", a big-endian TIFF header and one
+# directory entry (tag 0x112, type SHORT, count 1, the value in octal). The
+# orientation tests read the little-endian order.
+for turn in 3:003 6:006 8:010; do
+  { head -c 2 jpeg-baseline.jpg
+    printf "\377\341\000\042Exif\000\000MM\000\052\000\000\000\010\000\001\001\022\000\003\000\000\000\001\000\\${turn#*:}\000\000\000\000\000\000"
+    tail -c +3 jpeg-baseline.jpg; } >"jpeg-orientation-${turn%:*}.jpg"
 done
 
 convert src.ppm -colors 128 gif:gif-plain.gif

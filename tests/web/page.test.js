@@ -55,16 +55,14 @@ const assertSaved = async (page, file, what) =>
   assert.ok((await downloaded(page, () => page.click('#save'))).bytes.equals(fs.readFileSync(file)), what);
 
 // RGBA of a picture file as the page's own decoding options give it.
-function decodeInPage(page, bytes) {
-  return page.evaluate(async (base64) => {
-    const blob = new Blob([Uint8Array.from(atob(base64), (c) => c.charCodeAt(0))]);
-    const bitmap = await createImageBitmap(blob, { colorSpaceConversion: 'none',
-      premultiplyAlpha: 'none', imageOrientation: 'from-image' });
-    const { width, height } = bitmap, context = new OffscreenCanvas(width, height).getContext('2d');
-    context.drawImage(bitmap, 0, 0);
-    return { width, height, rgba: Array.from(context.getImageData(0, 0, width, height).data) };
-  }, Buffer.from(bytes).toString('base64'));
-}
+const decodeInPage = (page, bytes) => page.evaluate(async (base64) => {
+  const blob = new Blob([Uint8Array.from(atob(base64), (c) => c.charCodeAt(0))]);
+  const bitmap = await createImageBitmap(blob, { colorSpaceConversion: 'none',
+    premultiplyAlpha: 'none', imageOrientation: 'from-image' });
+  const { width, height } = bitmap, context = new OffscreenCanvas(width, height).getContext('2d');
+  context.drawImage(bitmap, 0, 0);
+  return { width, height, rgba: Array.from(context.getImageData(0, 0, width, height).data) };
+}, Buffer.from(bytes).toString('base64'));
 
 // RGBA of the top-left width x height of a canvas on the page, all of it by default.
 const canvasPixels = (page, selector, size) => page.$eval(selector, (canvas, size) => {
@@ -127,14 +125,12 @@ async function importWith(page, controls, button = '#import-one') {
 }
 
 // A real drop event on the page, its files in a DataTransfer.
-async function drop(page, files) {
-  await page.evaluate((named) => {
-    const transfer = new DataTransfer();
-    for (const [name, base64] of named)
-      transfer.items.add(new File([Uint8Array.from(atob(base64), (c) => c.charCodeAt(0))], name));
-    document.querySelector('main').dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
-  }, files.map(([name, bytes]) => [name, Buffer.from(bytes).toString('base64')]));
-}
+const drop = (page, files) => page.evaluate((named) => {
+  const transfer = new DataTransfer();
+  for (const [name, base64] of named)
+    transfer.items.add(new File([Uint8Array.from(atob(base64), (c) => c.charCodeAt(0))], name));
+  document.querySelector('main').dispatchEvent(new DragEvent('drop', { dataTransfer: transfer, bubbles: true, cancelable: true }));
+}, files.map(([name, bytes]) => [name, Buffer.from(bytes).toString('base64')]));
 
 test('imports through the dialog store the bytes imagedb import stores', async () => {
   const png = inScratch('Sunrise.png'), jpeg = inScratch('Turned à l’aube.jpg'), second = inScratch('Second.png');
@@ -152,10 +148,9 @@ test('imports through the dialog store the bytes imagedb import stores', async (
   await drop(page, [png, second].map((file) => [path.basename(file), fs.readFileSync(file)]));
   await importWith(page, { format: '8', size: '2', dither: false, contrast: '30', brightness: '-20' }, '#import-all');
   await page.waitForSelector(`#image-${listed.length + 1}`);
-  for (const file of [png, second]) {
+  for (const file of [png, second])
     imagedb('import', '--name', path.basename(file), '--format', '8', '--size', '320x320', '--no-dither',
       '--contrast', '30', '--brightness', '-20', expected, file);
-  }
   await assertSaved(page, expected, 'PNG import bytes');
 
   // The JPEG as the browser decodes it, upright, imported by imagedb as a bitmap; the dialog
@@ -196,19 +191,17 @@ test('a bitmap export, delete, rename and move give what imagedb gives', async (
 // Files the page meets dropped on it: cut-short databases and pictures no browser decodes,
 // and one whose import dialog asks for a size no memory holds.
 function hostileFiles() {
-  const demo = fs.readFileSync(DEMO);
+  const demo = fs.readFileSync(DEMO), latin1 = (text) => Buffer.from(text, 'latin1');
   const png = magick(['-size', '64x48', 'xc:#336699', 'PNG:-']), jpeg = magick(['-size', '64x48', 'plasma:', 'JPEG:-']);
-  // A record count of 32767, more records than the file holds.
-  const counted = Buffer.concat([demo.subarray(0, 76), Buffer.from([0x7f, 0xff]), demo.subarray(78, 300)]);
-  return [...[100, 200, 300, 900, demo.length >> 1, demo.length - 200, demo.length - 40]
+  return [...[0, 67, 100, 200, 300, 900, demo.length >> 1, demo.length - 200, demo.length - 40]
     .map((cut) => [`cut-${cut}.pdb`, demo.subarray(0, cut)]),
-  ['counted.pdb', counted], ['empty.pdb', Buffer.alloc(0)], ['short.pdb', demo.subarray(0, 67)],
-  ['cut.png', png.subarray(0, png.length >> 1)], ['header.png', png.subarray(0, 33)],
-  ['cut.jpg', jpeg.subarray(0, 300)], ['noise.jpg', Buffer.from(Array.from({ length: 4096 }, (_, i) => (i * 7919) & 255))],
-  ['depth.bmp', Buffer.concat([Buffer.from('BM'), Buffer.alloc(60, 0x20)])],
-  ['gif.gif', Buffer.from('GIF89a\x10\x00\x10\x00')], ['text.png', Buffer.from('not a picture\n')],
-  ['zeros.webp', Buffer.alloc(1000)], ['riff.webp', Buffer.from('RIFF\x10\x00\x00\x00WEBPVP8 ')],
-  ['huge.png', Buffer.concat([png.subarray(0, 16), Buffer.from([0, 0x7f, 0xff, 0xff, 0, 0x7f, 0xff, 0xff])])],
+  // A record count of 32767, more records than the file holds.
+  ['counted.pdb', Buffer.concat([demo.subarray(0, 76), latin1('\x7f\xff'), demo.subarray(78, 300)])],
+  ['cut.png', png.subarray(0, png.length >> 1)], ['header.png', png.subarray(0, 33)], ['cut.jpg', jpeg.subarray(0, 300)],
+  ['huge.png', Buffer.concat([png.subarray(0, 16), latin1('\0\x7f\xff\xff\0\x7f\xff\xff')])],
+  ['noise.jpg', Buffer.from(Array.from({ length: 4096 }, (_, i) => (i * 7919) & 255))], ['depth.bmp', latin1(`BM${' '.repeat(60)}`)],
+  ['gif.gif', latin1('GIF89a\x10\0\x10\0')], ['text.png', latin1('not a picture\n')], ['zeros.webp', Buffer.alloc(1000)],
+  ['riff.webp', latin1('RIFF\x10\0\0\0WEBPVP8 ')],
   ['big.png', magick(['-size', '400x300', 'plasma:', 'PNG:-']), { keep: false, width: '32000', height: '32000' }]];
 }
 
