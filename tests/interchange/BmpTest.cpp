@@ -47,10 +47,8 @@ Bytes bmpBytes(const BmpFields& f) {
     // Compression, image size, pixels per metre both ways, colours used, important colours.
     for (std::uint32_t v : {0u, size, 2835u, 2835u, f.colorsUsed, 0u}) put(v, 4);
     out.resize(14 + f.infoHeaderSize, 0);
-    for (int i = 0; i < f.paletteEntries; ++i) {
-        for (int c : entry(i)) put(static_cast<std::uint32_t>(c), 1);
-        put(0, 1);
-    }
+    // Each entry blue, green, red and a zero byte.
+    for (int i = 0; i < 4 * f.paletteEntries; ++i) put(i % 4 == 3 ? 0 : entry(i / 4)[i % 4], 1);
     out.insert(out.end(), f.rows.begin(), f.rows.end());
     return out;
 }
