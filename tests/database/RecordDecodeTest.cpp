@@ -57,18 +57,21 @@ TEST(RecordDecode, EveryFormatDropsItsPaddingRawOrCompressed) {
     };
     for (const auto& [storedBits, headerSize, width, rowBytes, decodedBits] : cases) {
         for (bool compressed : {false, true}) {
-            SCOPED_TRACE(::testing::Message() << storedBits << " bits, header " << headerSize
-                                              << ", width " << width << ", " << compressed);
+            const std::string what = std::to_string(storedBits) + " bits, header " +
+                                     std::to_string(headerSize) + ", width " +
+                                     std::to_string(width) + (compressed ? ", compressed" : "");
             const Bytes rows = patternBytes(rowBytes * 3u, static_cast<std::uint32_t>(width));
             FixtureRecord record =
                 makeRecord(static_cast<std::uint16_t>(storedBits), width, 3, rows, compressed);
             record.headerSize = static_cast<std::uint32_t>(headerSize);
             const auto image = decodeOnly(record);
-            ASSERT_TRUE(image);
-            EXPECT_EQ((std::pair<int, int>(image->width, image->height)), std::pair(width, 3));
+            ASSERT_TRUE(image) << what;
+            EXPECT_EQ((std::pair<int, int>(image->width, image->height)), std::pair(width, 3))
+                << what;
             EXPECT_EQ(firstMismatch(*image, storedColours(rows, static_cast<std::size_t>(rowBytes),
                                                           decodedBits)),
-                      "");
+                      "")
+                << what;
         }
     }
 }
@@ -86,7 +89,9 @@ TEST(RecordDecode, TruncatedRecordReadsOnesForMissingBytes) {
     for (std::uint16_t bits : {1, 2, 4, 8, 16}) {
         for (const auto& [compressed, pastEnd] :
              {std::pair{false, false}, {true, false}, {false, true}, {true, true}}) {
-            SCOPED_TRACE(::testing::Message() << bits << " bits, " << compressed << pastEnd);
+            const std::string what = std::to_string(bits) + " bits" +
+                                     (compressed ? ", compressed" : "") +
+                                     (pastEnd ? ", starting past the end" : "");
             const std::size_t rowBytes = fixtures::fixtureRowBytes(bits, 160);
             const Bytes rows(rowBytes * 16, 0);
             // Pixel data starts after 88 bytes of database header and entry; zero
@@ -97,10 +102,11 @@ TEST(RecordDecode, TruncatedRecordReadsOnesForMissingBytes) {
             Bytes expected(kept, 0);
             expected.resize(rows.size(), 0xFF);
             const auto image = decodeOnly(makeRecord(bits, 160, 16, rows, compressed), fileBytes);
-            ASSERT_TRUE(image);
-            EXPECT_EQ(firstMismatch(*image, storedColours(expected, rowBytes, bits)), "");
+            ASSERT_TRUE(image) << what;
+            EXPECT_EQ(firstMismatch(*image, storedColours(expected, rowBytes, bits)), "") << what;
             EXPECT_EQ(testing::pixelAt(*image, 159, 15),
-                      (bits == 16 ? std::vector<int>{248, 252, 248} : std::vector<int>(3, 0)));
+                      (bits == 16 ? std::vector<int>{248, 252, 248} : std::vector<int>(3, 0)))
+                << what;
         }
     }
 }

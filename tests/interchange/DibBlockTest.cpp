@@ -42,14 +42,14 @@ TEST(DibBlock, PixelOffsetFollowsTheRealHeaderItsMasksAndItsPalette) {
     for (const auto& [headerSize, bits, compression, colorsUsed, size, offset] : cases) {
         const DibFileHeader header =
             dibFileHeader(blockOf(headerSize, bits, compression, colorsUsed, size));
-        SCOPED_TRACE(::testing::Message()
-                     << headerSize << " bytes, " << bits << " bits, colours used " << colorsUsed);
-        EXPECT_EQ(header.status, offset == 0 ? kDibTooShort : 0);
+        const std::string what = std::to_string(headerSize) + " bytes, " + std::to_string(bits) +
+                                 " bits, colours used " + std::to_string(colorsUsed);
+        EXPECT_EQ(header.status, offset == 0 ? kDibTooShort : 0) << what;
         if (offset == 0) continue;
         const auto total = static_cast<std::uint32_t>(size + 14);
         decltype(header.bytes) expected{'B', 'M', std::uint8_t(total), std::uint8_t(total >> 8)};
         expected[10] = std::uint8_t(offset), expected[11] = std::uint8_t(offset >> 8);
-        EXPECT_EQ(header.bytes, expected);
+        EXPECT_EQ(header.bytes, expected) << what;
     }
     // Every cut of a good block below the 40 bytes of its header.
     for (std::size_t size = 0; size < 40; ++size)

@@ -58,22 +58,23 @@ constexpr const char* kTable[] = {
 TEST(PictureRead, EveryFormatGivesTheCanvasOfImageMagicksDecode) {
     if (!std::filesystem::exists(kPictures + "done")) GTEST_SKIP() << "built without ImageMagick";
     for (const std::string file : kTable) {
-        SCOPED_TRACE(file);
         const std::string path = kPictures + file;
         const PictureReadResult read = readPicture(path);
         if (file.starts_with("tiff") && !kWindows) {
-            EXPECT_EQ(read.problem, PictureProblem::NotInThisBuild);
+            EXPECT_EQ(read.problem, PictureProblem::NotInThisBuild) << file;
             continue;
         }
-        ASSERT_EQ(read.status, 0) << pictureProblemText(read);
+        ASSERT_EQ(read.status, 0) << file << ": " << pictureProblemText(read);
         const bool upright = file.ends_with("-6.jpg") || file.ends_with("-8.jpg");
         EXPECT_EQ(std::to_string(read.canvas.width) + "x" + std::to_string(read.canvas.height),
-                  upright ? "160x203" : "208x150");
+                  upright ? "160x203" : "208x150")
+            << file;
         // JPEG decoders may round their transforms differently.
         EXPECT_LE(largestDifference(read.canvas, testing::readPpm(path + ".ppm")),
-                  file.starts_with("jpeg") ? 2 : 0);
+                  file.starts_with("jpeg") ? 2 : 0)
+            << file;
         // A block of bytes (a clipboard's) reads as the file does.
-        EXPECT_EQ(readPictureBytes(readFileBytes(path)).canvas.pixels, read.canvas.pixels);
+        EXPECT_EQ(readPictureBytes(readFileBytes(path)).canvas.pixels, read.canvas.pixels) << file;
     }
 }
 
@@ -248,11 +249,11 @@ TEST(PngWrite, TheExportIsThePictureCroppedToTheImageSize) {
     const std::string png = testing::scratchPath("export.png");
     for (const auto& [width, height] :
          {std::pair<std::int16_t, std::int16_t>{160, 120}, {203, 150}, {1, 1}}) {
-        SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
-        ASSERT_EQ(writePng(png, image, width, height), 0);
+        const std::string what = std::to_string(width) + " x " + std::to_string(height);
+        ASSERT_EQ(writePng(png, image, width, height), 0) << what;
         const PictureReadResult read = readPicture(png);
-        ASSERT_EQ(read.status, 0) << pictureProblemText(read);
-        EXPECT_EQ(largestDifference(read.canvas, picture, width, height), 0);
+        ASSERT_EQ(read.status, 0) << what << ": " << pictureProblemText(read);
+        EXPECT_EQ(largestDifference(read.canvas, picture, width, height), 0) << what;
     }
     EXPECT_EQ(writePng(png, image, 0, 10), kPngWriteFailed);
     EXPECT_EQ(writePng(png, image, 204, 10), kPngWriteFailed);
